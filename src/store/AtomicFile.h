@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kv {
+
+// Writes `bytes` to a temporary file beside `path`, flushes it to disk and renames it
+// over `path`. On any failure the old file is left byte for byte as it was, the
+// temporary file is removed, and EInOutError is thrown.
+void WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+// Reads a whole file into `bytes`; false, and `bytes` untouched, when it cannot be opened.
+bool ReadWholeFile(const std::string& path, std::string& bytes);
+
+}  // namespace kv

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kv {
+
+// Shift_JIS (CP932) <-> UTF-8 for display and terminals, through glibc iconv.
+
+// Bytes that are not valid CP932 become U+FFFD; never fails.
+std::string Cp932ToUtf8(std::string_view sjis);
+// nullopt when the text holds a character CP932 cannot represent, or is not valid UTF-8.
+std::optional<std::string> Utf8ToCp932(std::string_view utf8);
+
+}  // namespace kv

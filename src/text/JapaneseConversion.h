@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kv {
+
+// EUC-JP <-> Shift_JIS by code-pair arithmetic (JIS X 0208), no tables.
+// All four are total: every byte string converts to some byte string.
+
+// (j1, j2) of JIS X 0208 -> the two Shift_JIS bytes.
+std::string JisToSjisPair(unsigned char j1, unsigned char j2);
+// (s1, s2) Shift_JIS -> the two JIS bytes.
+std::string SjisToJisPair(unsigned char s1, unsigned char s2);
+
+// Append the conversion of `in` to `out` in one pass.
+void EucToSjis(std::string_view in, std::string& out);
+void SjisToEuc(std::string_view in, std::string& out);
+
+std::string EucToSjis(std::string_view in);
+std::string SjisToEuc(std::string_view in);
+
+}  // namespace kv
