@@ -13,4 +13,8 @@ std::string Cp932ToUtf8(std::string_view sjis);
 // nullopt when the text holds a character CP932 cannot represent, or is not valid UTF-8.
 std::optional<std::string> Utf8ToCp932(std::string_view utf8);
 
+// The Shift_JIS bytes of a literal written in this UTF-8 source, for the system's own
+// Japanese texts; throws std::logic_error if the literal cannot be represented.
+std::string Sjis(std::string_view utf8Literal);
+
 }  // namespace kv
