@@ -20,4 +20,14 @@ void SjisToEuc(std::string_view in, std::string& out);
 std::string EucToSjis(std::string_view in);
 std::string SjisToEuc(std::string_view in);
 
+namespace detail {
+
+// The byte-at-a-time walks that define both conversions. The public functions are faster
+// versions of these and must give the same bytes for every input; tests and fuzzers hold
+// them to that.
+void EucToSjisScalar(std::string_view in, std::string& out);
+void SjisToEucScalar(std::string_view in, std::string& out);
+
+}  // namespace detail
+
 }  // namespace kv
