@@ -29,10 +29,11 @@ class ServerList {
 public:
     static constexpr std::size_t kCapacity = 256;
 
-    // Loads Server.csv from `path`. A missing file gives the fields ServerName and
-    // IPAddress and the single entry "DefaultSetting", so that a first save writes a
-    // proper file. Records beyond the capacity are kept aside and written back after
-    // the entries, untouched.
+    // Loads Server.csv from `path`. Every entry gets an empty tree and setting text and a
+    // present, empty cached log. A file that cannot be opened gives the fields ServerName
+    // and IPAddress and the single entry "DefaultSetting" (as name and address), so that
+    // a first save writes a proper file. Records beyond the capacity are kept aside and
+    // written back after the entries, untouched.
     void Load(const std::string& path);
     // Writes the entries (and any records kept aside) to `path`; throws EInOutError.
     void Save(const std::string& path);
@@ -52,7 +53,8 @@ public:
     // From the add-server dialog: appends without a duplicate test; nullopt when full.
     std::optional<std::size_t> AddFetched(std::string_view address, std::string_view treeText,
                                           std::string_view settingText);
-    // Moves every later entry up one place and removes address item `index`.
+    // Moves every later entry up one place and removes address item `index`. Throws
+    // std::out_of_range past the entries in use, std::invalid_argument for entry 0.
     void Delete(std::size_t index);
 
     const TMlb2& Table() const { return table_; }
@@ -60,6 +62,8 @@ public:
     std::size_t SurplusCount() const { return surplus_.size(); }
 
 private:
+    std::size_t Add(TServerTree entry);
+
     TMlb2 table_;
     std::vector<TServerTree> entries_;
     std::vector<std::string> addresses_;

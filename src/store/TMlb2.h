@@ -9,6 +9,10 @@
 namespace kv {
 
 // In-memory table with named fields, backed by the Manager's own comma text format.
+// Names and values are Shift_JIS byte strings; field names compare case-insensitively.
+// The writer quotes every name and "STRING" value, doubling the quote character inside;
+// a "FLOAT" value is written bare unless it holds a byte that would not read back bare
+// (separator, quote, space, CR, LF). A table without fields writes an empty file.
 class TMlb2 {
 public:
     std::string Separator = ";";
@@ -46,6 +50,10 @@ public:
     std::optional<std::size_t> Cursor() const { return cursor_; }
 
 private:
+    // Cursor onto `index`, or none with both flags set when the table is empty.
+    bool MoveTo(std::size_t index);
+    std::optional<std::size_t> FieldIndex(std::string_view name) const;
+
     std::vector<std::string> names_;
     std::vector<std::string> types_;
     std::vector<std::vector<std::string>> records_;
