@@ -1,0 +1,144 @@
+#include "agent/TreeList.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "text/Cp932.h"
+
+namespace kv {
+
+namespace {
+
+constexpr char kEsc = '\x1b';
+
+std::string TreeViewErrorMessage(std::string_view lineText) {
+    static const std::string head = Sjis("アイテム \"");
+    static const std::string tail = Sjis("\" の階層 (0:d) が不正です");
+    std::string message;
+    message.reserve(head.size() + lineText.size() + tail.size());
+    message.append(head).append(lineText).append(tail);
+    return message;
+}
+
+std::string_view Field(const char* begin, const char* end) {
+    if (end - begin == 1 && *begin == kEsc) {
+        return {};
+    }
+    return {begin, static_cast<std::size_t>(end - begin)};
+}
+
+const char* Find(const char* from, const char* end, char c) {
+    const void* hit = std::memchr(from, c, static_cast<std::size_t>(end - from));
+    return hit ? static_cast<const char*>(hit) : end;
+}
+
+}  // namespace
+
+ETreeViewError::ETreeViewError(std::string_view lineText, std::size_t lineNumber, std::size_t level)
+    : std::runtime_error(TreeViewErrorMessage(lineText)), lineNumber_(lineNumber), level_(level) {}
+
+void TTreeList::Clear() {
+    nodes_.clear();
+    fields_.clear();
+}
+
+TTreeList::TSubItems TTreeList::SubItems(Index node) const {
+    const Node& n = At(node);
+    return TSubItems(fields_.data() + n.firstField, n.fieldCount);
+}
+
+void TTreeList::LoadFromBuffer(std::string_view reply) {
+    Clear();
+    if (reply.empty()) {
+        return;
+    }
+    const char* p = reply.data();
+    const char* const end = Find(p, p + reply.size(), '\0');
+    if (p == end) {
+        return;
+    }
+    nodes_.reserve(static_cast<std::size_t>(std::count(p, end, '\n')) + 1);
+
+    // path[d]: the latest node at level d on the way down to the previous line's node.
+    std::vector<Index> path;
+    const char* nextCr = Find(p, end, '\r');
+    std::size_t lineNumber = 0;
+    for (;;) {
+        const char* lineEnd = Find(p, end, '\n');
+        if (nextCr < p) {
+            nextCr = Find(p, end, '\r');
+        }
+        lineEnd = std::min(lineEnd, nextCr);
+        ++lineNumber;
+
+        const char* q = p;
+        while (q != lineEnd && (*q == '\t' || *q == ' ')) {
+            ++q;
+        }
+        const std::size_t indent = static_cast<std::size_t>(q - p);
+        const char* tab = Find(q, lineEnd, '\t');
+        const std::string_view text = Field(q, tab);
+
+        if (nodes_.size() >= std::numeric_limits<Index>::max() - 1) {
+            Clear();
+            throw std::length_error("tree reply has too many lines");
+        }
+        const auto index = static_cast<Index>(nodes_.size());
+        Node node;
+        node.text = text;
+        if (path.empty()) {
+            path.push_back(index);
+        } else if (indent == path.size()) {
+            const Index previous = path.back();
+            node.parent = previous;
+            nodes_[previous].firstChild = index;
+            path.push_back(index);
+        } else if (indent > path.size()) {
+            const std::string offending(text);
+            Clear();
+            throw ETreeViewError(offending, lineNumber, indent);
+        } else {
+            const Index sibling = path[indent];
+            nodes_[sibling].nextSibling = index;
+            node.parent = nodes_[sibling].parent;
+            path.resize(indent + 1);
+            path[indent] = index;
+        }
+        node.level = static_cast<std::uint32_t>(path.size() - 1);
+        if (node.parent != kNone) {
+            ++nodes_[node.parent].childCount;
+        }
+        if (tab != lineEnd) {
+            node.firstField = static_cast<std::uint32_t>(fields_.size());
+            const char* f = tab + 1;
+            for (;;) {
+                const char* next = Find(f, lineEnd, '\t');
+                fields_.push_back(Field(f, next));
+                if (next == lineEnd) {
+                    break;
+                }
+                f = next + 1;
+            }
+            if (fields_.size() >= std::numeric_limits<std::uint32_t>::max()) {
+                Clear();
+                throw std::length_error("tree reply has too many fields");
+            }
+            node.fieldCount = static_cast<std::uint32_t>(fields_.size() - node.firstField);
+        }
+        nodes_.push_back(node);
+
+        if (lineEnd == end) {
+            break;
+        }
+        p = lineEnd + 1;
+        if (*lineEnd == '\r' && p != end && *p == '\n') {
+            ++p;
+        }
+        if (p == end) {
+            break;
+        }
+    }
+}
+
+}  // namespace kv
