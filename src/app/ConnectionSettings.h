@@ -16,7 +16,8 @@ public:
     const std::string& Password() const { return password_; }
     // Text of the Port item as shown.
     const std::string& PortText() const { return portText_; }
-    // The port that goes into every URL and the discovery destination.
+    // The port that goes into every URL and the discovery destination: the accepted
+    // text without surrounding spaces.
     const std::string& AgentPort() const { return agentPort_; }
 
     // False when the text is the same as before (nothing happens).

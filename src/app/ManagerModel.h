@@ -65,7 +65,9 @@ public:
     // False for the cell editor's actions and for Agent flows not yet installed.
     bool HasHandler(CommandId id) const;
     // Installs the flow for a command that talks to Agents (fetches, discovery, add
-    // server, file view). Replaces an earlier one.
+    // server). For TreeFetch and TreeViewFile the flow is the fetch of the selected
+    // server and the view of the selected file node, which the pane's double-click and
+    // popup dispatch call. Replaces an earlier one.
     void InstallFlow(CommandId id, std::function<void()> flow);
 
     // ---- State the window shows -----------------------------------------------------
@@ -119,7 +121,7 @@ public:
     void ChangeUser(std::string_view text);
     void ChangePassword(std::string_view text);
     void ChangePort(std::string_view text);
-    // ValLogIndexChange
+    // ValLogIndexChange, for the user's choice only (not when the model resets the index).
     void ChooseLogDay(std::size_t index);
     // TreServerMouseDown with the right button: sets PopMenu1..5 for the selected node.
     void OpenTreePopup();
@@ -136,8 +138,9 @@ public:
     // Shows entry `index`'s setting text in the pages, with its log; throws when the log
     // cannot be fetched (rows and mail settings are then already shown).
     void ShowWatchSetting(NodeTree::Id serverNode, std::size_t index);
-    // Builds entry `index`'s setting text from the pages. Returns false when the user
-    // declined to drop watch rows the grid could not show (nothing is then changed).
+    // Builds entry `index`'s setting text from the pages; false when `index` is not an
+    // entry in use. Watch rows of the shown setting that the grid could not show are kept
+    // after the grid's rows unless the user agrees, once per display, to drop them.
     bool CaptureWatchSetting(std::size_t index);
     // Posts entry `index`'s setting; shows the per-server message on failure.
     bool UploadWatchSetting(std::size_t index);
@@ -161,6 +164,7 @@ public:
     void MarkLoaded(NodeTree::Id node);
     // Tells observers about changes made directly through Servers() or Pane().
     void Notify(ChangeMask what);
+    void Notify(Change what) { Notify(static_cast<ChangeMask>(what)); }
 
     // ---- Handlers of the table -------------------------------------------------------
     void BtnServerDelClick();
@@ -176,11 +180,23 @@ public:
     void BtnExportClick();
     void BtnHelpClick();
     void BtnVersionClick();
+    // PopMenu1: fetch (again) the selected server, or view the selected file node.
+    void PopMenu1Click();
     void PopMenu2Click();
     void PopMenu3Click();
     void PopMenu4Click();
+    // PopMenu5: view the selected file node.
+    void PopMenu5Click();
 
 private:
+    void ShowLog(NodeTree::Id serverNode, TServerTree& entry,
+                 const std::optional<std::string>& logPath);
+    bool EditMailField(std::string MailSetting::*field, std::string text, bool multiLine);
+    void ApplyConnection();
+    void RunFlow(CommandId id);
+    bool PutTreePath(std::optional<std::size_t> row, std::size_t column);
+    void SaveDefaultFiles();
+
     UserPort& ui_;
     RequestPort* requests_ = nullptr;
     std::vector<ModelObserver*> observers_;
@@ -199,6 +215,7 @@ private:
     MailSetting mail_;
     std::string serverNameText_;
     std::vector<WatchRow> hiddenRows_;
+    bool hiddenRowsKept_ = false;
     std::vector<std::string> lineCopy_;
 
     std::string statusText_;
