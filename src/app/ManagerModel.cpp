@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "app/LogView.h"
+#include "agent/FileViewText.h"
+#include "agent/LogPaths.h"
 #include "app/RequestPort.h"
 #include "settings/DefaultSettingStore.h"
 #include "settings/ImportExport.h"
@@ -477,26 +478,29 @@ void ManagerModel::ShowLog(NodeTree::Id serverNode, TServerTree& entry,
                            const std::optional<std::string>& logPath) {
     logIndex_ = 0;
     Notify(Change::LogIndex);
-    const std::optional<std::array<std::string, 4>> paths =
-        logPath ? LogPathList(*logPath) : std::nullopt;
     if (entry.CachedLog) {
         // The day choice must ask for this server's own logs, not the last fetched ones.
-        logPaths_ = paths.value_or(std::array<std::string, 4>{});
-        logText_ = PrepareViewText(*entry.CachedLog);
+        logPaths_ = {};
+        if (logPath) {
+            try {
+                logPaths_ = LogPathList(*logPath);
+            } catch (const std::runtime_error&) {
+                // An undated name leaves the choices to their captions.
+            }
+        }
+        logText_ = PrepareFileViewText(*entry.CachedLog);
     } else if (!logPath) {
         // No log is known for this setting: nothing to fetch.
         logPaths_ = {};
         logText_.clear();
     } else {
-        if (!paths) {
-            throw std::runtime_error(Sjis("ログファイル名に日付がありません: ") + *logPath);
-        }
+        const std::array<std::string, 4> paths = LogPathList(*logPath);
         if (requests_ == nullptr) {
             throw std::runtime_error(CommunicationFailure());
         }
-        logPaths_ = *paths;
         std::string reply = requests_->FetchFileView(pane_.Caption(serverNode), *logPath);
-        logText_ = PrepareViewText(reply);
+        logPaths_ = paths;
+        logText_ = PrepareFileViewText(reply);
         entry.CachedLog = std::move(reply);
     }
     ChangeMask changed = static_cast<ChangeMask>(Change::LogText);
@@ -658,7 +662,7 @@ void ManagerModel::ChooseLogDay(std::size_t index) {
         if (requests_ == nullptr) {
             throw std::runtime_error(CommunicationFailure());
         }
-        logText_ = PrepareViewText(requests_->FetchFileView(currentServer_, path));
+        logText_ = PrepareFileViewText(requests_->FetchFileView(currentServer_, path));
     } catch (const std::exception&) {
         logText_ = Sjis("ログファイルが存在しない可能性があります。");
     }
