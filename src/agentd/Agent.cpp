@@ -1,0 +1,134 @@
+#include "agentd/Agent.h"
+
+#include <array>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <stdexcept>
+#include <system_error>
+#include <utility>
+
+#include <unistd.h>
+
+#include "text/Cp932.h"
+
+namespace kv {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string DefaultStateDir() {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state != nullptr && state[0] == '/') {
+        return std::string(state) + "/kestrelview-agent";
+    }
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] == '/') {
+        return std::string(home) + "/.local/state/kestrelview-agent";
+    }
+    throw std::runtime_error("no state directory: give --state-dir");
+}
+
+std::string MadeDirectory(const std::string& path, const char* what) {
+    std::error_code error;
+    fs::create_directories(path, error);
+    const fs::path canonical = fs::canonical(path, error);
+    if (error || !fs::is_directory(canonical)) {
+        throw std::runtime_error(std::string("cannot use ") + what + " " + path +
+                                 (error ? ": " + error.message() : ": not a directory"));
+    }
+    return canonical.string();
+}
+
+std::string ExistingDirectory(const std::string& path, const char* what) {
+    std::error_code error;
+    const fs::path canonical = fs::canonical(path, error);
+    if (error || !fs::is_directory(canonical)) {
+        throw std::runtime_error(std::string("cannot use ") + what + " " + path +
+                                 (error ? ": " + error.message() : ": not a directory"));
+    }
+    return canonical.string();
+}
+
+std::string ShiftJis(const std::string& utf8, const char* what) {
+    auto sjis = Utf8ToCp932(utf8);
+    if (!sjis) {
+        throw std::runtime_error(std::string(what) + " cannot be written in Shift_JIS: " + utf8);
+    }
+    return *sjis;
+}
+
+std::string HostName() {
+    std::array<char, 256> name{};
+    if (gethostname(name.data(), name.size() - 1) != 0) {
+        return "localhost";
+    }
+    return name.data();
+}
+
+// The remote path of the log directory: where GetFileView.cgi finds it from the Agent's
+// "/". A log directory outside the served one keeps its absolute path, as on a real Agent.
+std::string RemoteLogDir(const std::string& root, const std::string& logDir) {
+    if (root == "/") {
+        return logDir;
+    }
+    if (logDir == root) {
+        return "/";
+    }
+    if (logDir.starts_with(root + "/")) {
+        return logDir.substr(root.size());
+    }
+    return logDir;
+}
+
+AgentSetup Prepare(const AgentOptions& options, DailyLog::Clock clock) {
+    AgentSetup setup;
+    setup.root = ExistingDirectory(options.root, "root directory");
+    if (!options.treeFile.empty()) {
+        std::error_code error;
+        setup.treeFile = fs::absolute(options.treeFile, error).string();
+        if (error || !fs::is_regular_file(setup.treeFile)) {
+            throw std::runtime_error("cannot use tree file " + options.treeFile);
+        }
+    }
+    setup.serverName =
+        ShiftJis(options.name.empty() ? HostName() : options.name, "the server name");
+    setup.user = options.user;
+    setup.password = options.password;
+    const std::string stateDir = MadeDirectory(
+        options.stateDir.empty() ? DefaultStateDir() : options.stateDir, "state directory");
+    setup.settingFile = stateDir + "/WatchSetting.txt";
+    setup.logDir =
+        MadeDirectory(options.logDir.empty() ? stateDir + "/log" : options.logDir, "log directory");
+    setup.logRemoteDir =
+        ShiftJis(RemoteLogDir(setup.root, setup.logDir), "the log directory's path");
+    setup.clock = clock ? std::move(clock) : [] { return std::time(nullptr); };
+    return setup;
+}
+
+}  // namespace
+
+Agent::Agent(const AgentOptions& options, DailyLog::Clock clock, ServerLimits limits)
+    : address_(options.listen),
+      handler_(Prepare(options, std::move(clock))),
+      loop_(limits, ServerCallbacks{
+                        [this](const HttpRequest& request, const std::string& peer) {
+                            return handler_.Serve(request, peer);
+                        },
+                        [this](int status, const std::string& peer) {
+                            return handler_.Reject(status, peer);
+                        },
+                        [this](std::string_view datagram) { return handler_.Datagram(datagram); },
+                    }) {
+    loop_.Open(options.listen, options.port);
+    if (options.demo) {
+        handler_.Log().SeedDemoDays();
+    }
+    handler_.Log().Append(Sjis("Kestrelviewエージェントを起動しました。 ") + ListeningLine());
+}
+
+std::string Agent::ListeningLine() const {
+    return "listening on " + address_ + ":" + std::to_string(loop_.Port());
+}
+
+}  // namespace kv

@@ -1,0 +1,91 @@
+#include "agentd/TreeListing.h"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include "text/Cp932.h"
+
+namespace kv {
+namespace {
+
+std::string Join(const std::string& directory, const std::string& name) {
+    return directory == "/" ? "/" + name : directory + "/" + name;
+}
+
+struct Entry {
+    std::string diskName;
+    std::string wireName;
+    bool directory = false;
+};
+
+std::vector<Entry> ReadEntries(const std::string& directory, std::size_t& skipped) {
+    std::vector<Entry> entries;
+    DIR* stream = opendir(directory.c_str());
+    if (stream == nullptr) {
+        return entries;
+    }
+    while (const dirent* item = readdir(stream)) {
+        const std::string name = item->d_name;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        auto wire = ListableName(name);
+        if (!wire) {
+            ++skipped;
+            continue;
+        }
+        struct stat info {};
+        const bool directoryEntry =
+            lstat(Join(directory, name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+        entries.push_back({name, std::move(*wire), directoryEntry});
+    }
+    closedir(stream);
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry& a, const Entry& b) { return a.diskName < b.diskName; });
+    return entries;
+}
+
+void ListDirectory(const std::string& directory, std::size_t level, TreeListing& listing) {
+    for (const Entry& entry : ReadEntries(directory, listing.skipped)) {
+        listing.text.append(level, '\t');
+        if (entry.directory) {
+            listing.text += "IsDir ";
+        }
+        listing.text += entry.wireName;
+        listing.text += "\r\n";
+        if (entry.directory) {
+            ListDirectory(Join(directory, entry.diskName), level + 1, listing);
+        }
+    }
+}
+
+}  // namespace
+
+std::optional<std::string> ListableName(std::string_view utf8Name) {
+    auto sjis = Utf8ToCp932(utf8Name);
+    if (!sjis || sjis->empty() || Cp932ToUtf8(*sjis) != utf8Name || sjis->front() == ' ') {
+        return std::nullopt;
+    }
+    const bool control = std::any_of(sjis->begin(), sjis->end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u < 0x20 || u == 0x7F;
+    });
+    if (control || sjis->find("IsDir ") != std::string::npos ||
+        sjis->find("IsEnd ") != std::string::npos) {
+        return std::nullopt;
+    }
+    return sjis;
+}
+
+TreeListing BuildTreeListing(const std::string& root) {
+    TreeListing listing;
+    listing.text = "IsDir /\r\n";
+    ListDirectory(root, 1, listing);
+    return listing;
+}
+
+}  // namespace kv
