@@ -478,10 +478,11 @@ void ManagerModel::ShowLog(NodeTree::Id serverNode, TServerTree& entry,
                            const std::optional<std::string>& logPath) {
     logIndex_ = 0;
     Notify(Change::LogIndex);
+    const bool known = logPath && !logPath->empty();
     if (entry.CachedLog) {
         // The day choice must ask for this server's own logs, not the last fetched ones.
         logPaths_ = {};
-        if (logPath) {
+        if (known) {
             try {
                 logPaths_ = LogPathList(*logPath);
             } catch (const std::runtime_error&) {
@@ -489,7 +490,7 @@ void ManagerModel::ShowLog(NodeTree::Id serverNode, TServerTree& entry,
             }
         }
         logText_ = PrepareFileViewText(*entry.CachedLog);
-    } else if (!logPath) {
+    } else if (!known) {
         // No log is known for this setting: nothing to fetch.
         logPaths_ = {};
         logText_.clear();
@@ -527,7 +528,18 @@ bool ManagerModel::CaptureWatchSetting(std::size_t index) {
     }
     rows.insert(rows.end(), hiddenRows_.begin(), hiddenRows_.end());
     TServerTree& entry = servers_.Entry(index);
-    entry.SettingText = BuildSettingText(rows, mail_, entry.ServerName);
+    std::string text = BuildSettingText(rows, mail_, entry.ServerName);
+    // Keep the Agent's log path: without it a log that could not be fetched yet would
+    // never be shown for this server again.
+    const std::vector<std::string_view> lines = SplitSettingLines(entry.SettingText);
+    if (!lines.empty()) {
+        const std::vector<std::string> log = SplitCommaText(lines.back());
+        if (!log.empty() && !log.front().empty()) {
+            text.resize(text.size() - 2);
+            text += "\"" + log.front() + "\"\r\n";
+        }
+    }
+    entry.SettingText = std::move(text);
     return true;
 }
 
@@ -773,6 +785,12 @@ void ManagerModel::BtnServerDelClick() {
                              Sjis("を削除します。\r\nよろしいですか？"))) {
         return;
     }
+    // The pages shown belong to the first entry of the current address. When that is the
+    // deleted one they go with it: capturing them later would put them into another entry
+    // of the same address.
+    if (servers_.IndexOf(currentServer_) == index) {
+        currentServer_.clear();
+    }
     if (index < servers_.Count()) {
         servers_.Delete(index);
     }
@@ -780,11 +798,6 @@ void ManagerModel::BtnServerDelClick() {
     const NodeTree::Id neighbour = index + 1 < count ? ServerNode(index + 1)
                                    : index > 0       ? ServerNode(index - 1)
                                                      : NodeTree::kNone;
-    // The deleted server's pages go with it; with two entries of one address, capturing
-    // them into the remaining one would overwrite its setting.
-    if (caption == currentServer_) {
-        currentServer_.clear();
-    }
     pane_.Remove(server);
     selected_ = NodeTree::kNone;
     Notify(Change::Servers | Change::Selection | Change::CurrentServer);
