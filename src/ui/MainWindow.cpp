@@ -1,0 +1,605 @@
+#include "ui/MainWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/ManagerModel.h"
+#include "ui/BusyAnimation.h"
+#include "ui/FileViewWindow.h"
+#include "ui/MailPage.h"
+#include "ui/PropertyGrid.h"
+#include "ui/ServerTreeModel.h"
+#include "ui/ServerTreeView.h"
+#include "ui/SjisPlainTextEdit.h"
+#include "ui/SjisText.h"
+#include "ui/StatusBar.h"
+#include "ui/WatchGridView.h"
+#include "ui/WindowFont.h"
+
+namespace kv {
+
+namespace {
+
+// The tool bar icon of each command that has a tool button.
+QString IconFile(CommandId id) {
+    switch (id) {
+        case CommandId::AutoSearch:
+            return QStringLiteral("auto-search");
+        case CommandId::AddServer:
+            return QStringLiteral("add-server");
+        case CommandId::ServerDel:
+            return QStringLiteral("server-del");
+        case CommandId::Reload:
+            return QStringLiteral("reload");
+        case CommandId::Save:
+            return QStringLiteral("save");
+        case CommandId::Close:
+            return QStringLiteral("close");
+        case CommandId::LineCopy:
+            return QStringLiteral("line-copy");
+        case CommandId::LinePast:
+            return QStringLiteral("line-paste");
+        case CommandId::LineDel:
+            return QStringLiteral("line-del");
+        case CommandId::GrdReload:
+            return QStringLiteral("grd-reload");
+        case CommandId::GrdSave:
+            return QStringLiteral("grd-save");
+        case CommandId::GrdAllReload:
+            return QStringLiteral("grd-all-reload");
+        case CommandId::GrdAllSave:
+            return QStringLiteral("grd-all-save");
+        case CommandId::DefaultSet:
+            return QStringLiteral("default-set");
+        case CommandId::Import:
+            return QStringLiteral("import");
+        case CommandId::Export:
+            return QStringLiteral("export");
+        case CommandId::Help:
+            return QStringLiteral("help");
+        case CommandId::Version:
+            return QStringLiteral("version");
+        default:
+            return {};
+    }
+}
+
+std::size_t Slot(CommandId id) {
+    return static_cast<std::size_t>(id);
+}
+
+bool IsCellCommand(CommandId id) {
+    return id == CommandId::CellCut || id == CommandId::CellCopy || id == CommandId::CellPaste ||
+           id == CommandId::CellDelete;
+}
+
+// Editing on: the system's window colour; off: its button face.
+void SetEditingColours(QWidget* widget, bool editing) {
+    QPalette colours = widget->palette();
+    const QPalette system;
+    const QColor base = system.color(QPalette::Active, editing ? QPalette::Base : QPalette::Button);
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        colours.setColor(group, QPalette::Base, base);
+    }
+    widget->setPalette(colours);
+}
+
+void SetTextKeepingCaret(QLineEdit* edit, const QString& text) {
+    if (edit->text() != text) {
+        edit->setText(text);
+    }
+}
+
+const QString kUser = QStringLiteral("User");
+const QString kPassword = QStringLiteral("Password");
+const QString kPort = QStringLiteral("Port");
+constexpr int kPortDigits = 5;
+
+}  // namespace
+
+MainWindow::MainWindow(ManagerModel& model, QWidget* parent) : QMainWindow(parent), model_(model) {
+    setObjectName(QStringLiteral("FrmKestrelview"));
+    setWindowTitle(FromSjis(ManagerModel::ApplicationTitle()));
+    setWindowIcon(QIcon(QStringLiteral(":/kestrelview.png")));
+    resize(StatusLayout::kWindowWidth, StatusLayout::kWindowHeight);
+
+    BuildMenus();
+    mainBar_ = BuildToolBar("ToolBar1", MainToolBarLayout());
+    addToolBar(Qt::TopToolBarArea, mainBar_);
+
+    splitter_ = new QSplitter(Qt::Horizontal, this);
+    splitter_->setObjectName(QStringLiteral("Splitter1"));
+    splitter_->setHandleWidth(StatusLayout::kSplitterWidth);
+    splitter_->setChildrenCollapsible(false);
+    splitter_->setOpaqueResize(true);
+    splitter_->addWidget(BuildLeftPane());
+    splitter_->addWidget(BuildRightPanel());
+    splitter_->setStretchFactor(0, 0);
+    splitter_->setStretchFactor(1, 1);
+    splitter_->setSizes(
+        {StatusLayout::kLeftPaneWidth, StatusLayout::kWindowWidth - StatusLayout::kLeftPaneWidth});
+    setCentralWidget(splitter_);
+    connect(splitter_, &QSplitter::splitterMoved, this,
+            [this] { model_.MoveSplitter(tree_->width()); });
+
+    status_ = new StatusBar(this);
+    setStatusBar(status_);
+
+    treePopup_ = BuildPopup("PopTreeMenu", TreePopupLayout());
+    gridPopup_ = BuildPopup("PopGridMenu", GridPopupLayout());
+    ConnectEditors();
+
+    model_.AddObserver(this);
+    ModelChanged(~ChangeMask{0} & ~static_cast<ChangeMask>(Change::LogScrollToEnd) &
+                 ~static_cast<ChangeMask>(Change::LogActivated));
+    CentreOnScreen();
+}
+
+MainWindow::~MainWindow() {
+    model_.RemoveObserver(this);
+}
+
+// ---- Building ------------------------------------------------------------------------
+
+void MainWindow::BuildMenus() {
+    menuBar()->setObjectName(QStringLiteral("MainMenu1"));
+    for (const MenuLayout& layout : MainMenuLayout()) {
+        QMenu* menu = menuBar()->addMenu(FromSjis(layout.Caption));
+        for (const BarItem& item : layout.Items) {
+            if (item.Separator) {
+                menu->addSeparator();
+                continue;
+            }
+            const CommandInfo& info = CommandFor(item.Id);
+            auto* action = new QAction(FromSjis(info.MenuCaption), this);
+            action->setObjectName(QString::fromStdString(info.MenuName));
+            if (!info.Accelerator.empty()) {
+                action->setShortcut(QKeySequence(QString::fromStdString(info.Accelerator)));
+                action->setShortcutContext(Qt::WindowShortcut);
+            }
+            connect(action, &QAction::triggered, this, [this, id = item.Id] { RunCommand(id); });
+            menu->addAction(action);
+            menuEntries_[Slot(item.Id)] = action;
+        }
+    }
+}
+
+QToolBar* MainWindow::BuildToolBar(const char* name, const std::vector<BarItem>& items) {
+    auto* bar = new QToolBar(this);
+    bar->setObjectName(QString::fromLatin1(name));
+    bar->setFixedHeight(kToolBarHeight);
+    bar->setIconSize(QSize(16, 16));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->toggleViewAction()->setVisible(false);
+    // Taking the focus here is how a command commits a cell edit in progress.
+    bar->setFocusPolicy(Qt::ClickFocus);
+    if (&items == &MainToolBarLayout()) {
+        serverName_ = new QLineEdit(bar);
+        serverName_->setObjectName(QStringLiteral("EdtServerName"));
+        serverName_->setReadOnly(true);
+        serverName_->setFixedWidth(kServerNameWidth);
+        serverName_->setFocusPolicy(Qt::ClickFocus);
+        bar->addWidget(serverName_);
+        bar->addSeparator();
+    }
+    for (const BarItem& item : items) {
+        if (item.Separator) {
+            bar->addSeparator();
+            continue;
+        }
+        const CommandInfo& info = CommandFor(item.Id);
+        auto* action = new QAction(QIcon(QStringLiteral(":/tools/%1.png").arg(IconFile(item.Id))),
+                                   FromSjis(info.Hint), this);
+        action->setObjectName(QString::fromStdString(info.ButtonName));
+        action->setToolTip(FromSjis(info.Hint));
+        connect(action, &QAction::triggered, this, [this, id = item.Id] { RunCommand(id); });
+        bar->addAction(action);
+        bar->widgetForAction(action)->setObjectName(QString::fromStdString(info.ButtonName));
+        buttons_[Slot(item.Id)] = action;
+    }
+    return bar;
+}
+
+QWidget* MainWindow::BuildLeftPane() {
+    auto* pane = new QWidget(this);
+    pane->setObjectName(QStringLiteral("PnlServer"));
+    pane->setMinimumWidth(StatusLayout::kMinTreeWidth);
+    auto* layout = new QVBoxLayout(pane);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    tree_ = new ServerTreeView(pane);
+    treeModel_ = new ServerTreeModel(model_.Pane(), this);
+    tree_->setModel(treeModel_);
+    layout->addWidget(tree_, 1);
+
+    network_ = new PropertyGrid(pane);
+    network_->setObjectName(QStringLiteral("GrdNetwork"));
+    network_->setFixedHeight(kNetworkGridHeight);
+    network_->AddItem(kUser, QStringLiteral("ユーザ名"), {});
+    network_->AddItem(kPassword, QStringLiteral("パスワード"), {});
+    network_->AddItem(kPort, QStringLiteral("ポート"), {}, kPortDigits);
+    layout->addWidget(network_);
+    return pane;
+}
+
+QWidget* MainWindow::BuildRightPanel() {
+    auto* panel = new QWidget(this);
+    panel->setObjectName(QStringLiteral("PnlWatch"));
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    gridBar_ = BuildToolBar("TolGrd", GridToolBarLayout());
+    layout->addWidget(gridBar_);
+
+    pages_ = new QTabWidget(panel);
+    pages_->setObjectName(QStringLiteral("PagWatch"));
+    grid_ = new WatchGridView(model_, pages_);
+    grid_->SetDragSource(tree_);
+    auto* watchPage = new QWidget(pages_);
+    watchPage->setObjectName(QStringLiteral("TabWatch"));
+    auto* watchLayout = new QVBoxLayout(watchPage);
+    watchLayout->setContentsMargins(0, 0, 0, 0);
+    watchLayout->addWidget(grid_);
+    pages_->addTab(watchPage, QStringLiteral("ファイル監視設定"));
+
+    mail_ = new MailPage(pages_);
+    pages_->addTab(mail_, QStringLiteral("メールメッセージ設定"));
+
+    auto* logPage = new QWidget(pages_);
+    logPage->setObjectName(QStringLiteral("TabLog"));
+    auto* logLayout = new QVBoxLayout(logPage);
+    logLayout->setContentsMargins(4, 4, 4, 4);
+    logChoice_ = new QComboBox(logPage);
+    logChoice_->setObjectName(QStringLiteral("ValLogIndex"));
+    logChoice_->setEditable(false);
+    for (const std::string& choice : ManagerModel::LogChoices()) {
+        logChoice_->addItem(FromSjis(choice));
+    }
+    logChoice_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    log_ = new QPlainTextEdit(logPage);
+    log_->setObjectName(QStringLiteral("MemLog"));
+    log_->setReadOnly(true);
+    log_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    log_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    log_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    log_->setFont(WindowFont::Text());
+    // The caret shows where a switch to this page leaves the view.
+    log_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    logLayout->addWidget(logChoice_, 0, Qt::AlignLeft);
+    logLayout->addWidget(log_, 1);
+    pages_->addTab(logPage, QStringLiteral("ログファイル"));
+
+    layout->addWidget(pages_, 1);
+    return panel;
+}
+
+QMenu* MainWindow::BuildPopup(const char* name, const std::vector<BarItem>& items) {
+    auto* menu = new QMenu(this);
+    menu->setObjectName(QString::fromLatin1(name));
+    for (const BarItem& item : items) {
+        if (item.Separator) {
+            menu->addSeparator();
+            continue;
+        }
+        const CommandInfo& info = CommandFor(item.Id);
+        QAction* action = menu->addAction(FromSjis(info.PopupCaption));
+        if (info.PopupControl) {
+            action->setObjectName(QString::fromUtf8(ControlName(*info.PopupControl)));
+        }
+        if (!info.Accelerator.empty()) {
+            // Shown in the menu; the cell editor handles the keys itself.
+            action->setShortcut(QKeySequence(QString::fromStdString(info.Accelerator)));
+            action->setShortcutContext(Qt::WidgetShortcut);
+        }
+        connect(action, &QAction::triggered, this, [this, id = item.Id] {
+            if (IsCellCommand(id)) {
+                grid_->RunCellCommand(id);
+            } else {
+                RunCommand(id);
+            }
+        });
+    }
+    return menu;
+}
+
+void MainWindow::ConnectEditors() {
+    connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                if (!following_) {
+                    model_.SelectNode(ServerTreeModel::NodeOf(current));
+                }
+            });
+    connect(tree_, &QAbstractItemView::doubleClicked, this, [this] { model_.DoubleClickNode(); });
+    connect(tree_, &ServerTreeView::RightButtonPressed, this, &MainWindow::OpenTreePopupAt);
+    connect(grid_, &WatchGridView::ContextMenuRequested, this,
+            [this](const QPoint& at) { gridPopup_->popup(at); });
+
+    connect(pages_, &QTabWidget::currentChanged, this, [this](int page) {
+        if (!following_ && page >= 0) {
+            model_.ChangePage(static_cast<ManagerModel::Page>(page));
+        }
+    });
+    connect(logChoice_, &QComboBox::activated, this,
+            [this](int index) { model_.ChooseLogDay(static_cast<std::size_t>(index)); });
+
+    for (QLineEdit* field : {mail_->Subject(), mail_->SmtpServer(), mail_->FromAddress()}) {
+        connect(field, &QLineEdit::textEdited, this, [this, field] { EditMailField(field); });
+    }
+    connect(mail_->Body(), &QPlainTextEdit::textChanged, this, [this] {
+        if (!following_) {
+            EditMailField(mail_->Body());
+        }
+    });
+
+    connect(network_, &PropertyGrid::ValueChanged, this,
+            [this](const QString& name, const QString&, const QString& text) {
+                const std::string bytes = ToSjis(text).value_or(std::string());
+                if (name == kUser) {
+                    model_.ChangeUser(bytes);
+                } else if (name == kPassword) {
+                    model_.ChangePassword(bytes);
+                } else {
+                    model_.ChangePort(bytes);
+                }
+                RefreshConnection();
+            });
+}
+
+void MainWindow::CentreOnScreen() {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect area(QPoint(0, 0), size());
+        area.moveCenter(screen->availableGeometry().center());
+        move(area.topLeft());
+    }
+}
+
+// ---- User actions --------------------------------------------------------------------
+
+void MainWindow::RunCommand(CommandId id) {
+    model_.Execute(id);
+}
+
+void MainWindow::OpenTreePopupAt(const QPoint& globalPos) {
+    model_.OpenTreePopup();
+    RefreshEnabling();
+    treePopup_->popup(globalPos + kTreePopupOffset);
+}
+
+void MainWindow::EditMailField(QWidget* field) {
+    bool stored = false;
+    if (field == mail_->Body()) {
+        const std::string text = ToSjis(mail_->Body()->toPlainText()).value_or(std::string());
+        stored = model_.EditBody(text);
+    } else {
+        const auto* edit = static_cast<QLineEdit*>(field);
+        const std::string text = ToSjis(edit->text()).value_or(std::string());
+        if (edit == mail_->Subject()) {
+            stored = model_.EditSubject(text);
+        } else if (edit == mail_->SmtpServer()) {
+            stored = model_.EditSmtpServer(text);
+        } else {
+            stored = model_.EditFromAddress(text);
+        }
+    }
+    if (!stored) {
+        RefreshMail();
+    }
+}
+
+void MainWindow::MoveFocus(FocusTarget target) {
+    switch (target) {
+        case FocusTarget::GridToolBar:
+            grid_->CommitEdit();
+            gridBar_->setFocus(Qt::OtherFocusReason);
+            break;
+        case FocusTarget::Grid:
+            grid_->FocusEditor();
+            break;
+        case FocusTarget::Pane:
+            tree_->setFocus(Qt::OtherFocusReason);
+            break;
+        case FocusTarget::Log:
+            log_->setFocus(Qt::OtherFocusReason);
+            break;
+    }
+}
+
+void MainWindow::OpenFileView(const QString& caption, const QString& text) {
+    auto* view = new FileViewWindow(caption, text, this);
+    connect(view, &FileViewWindow::Closing, this,
+            [this](FileViewWindow* closing) { fileViews_.removeOne(closing); });
+    fileViews_.append(view);
+    view->show();
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!shown_) {
+        shown_ = true;
+        model_.FormShow();
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!model_.MainWindowEnabled() || !model_.FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    // Viewers go with the window, in the order they were opened.
+    const QList<FileViewWindow*> views = fileViews_;
+    for (FileViewWindow* view : views) {
+        view->close();
+    }
+    event->accept();
+}
+
+// ---- Following the model -------------------------------------------------------------
+
+void MainWindow::ModelChanged(ChangeMask what) {
+    following_ = true;
+    if (Has(what, Change::Selection)) {
+        RefreshSelection();
+    }
+    if (Has(what, Change::Grid)) {
+        grid_->RefreshCells();
+    }
+    if (Has(what, Change::CurrentCell)) {
+        grid_->RefreshCurrentCell();
+    }
+    if (Has(what, Change::Mail)) {
+        RefreshMail();
+    }
+    if (Has(what, Change::ServerName)) {
+        SetTextKeepingCaret(serverName_, FromSjis(model_.ServerNameText()));
+    }
+    if (Has(what, Change::Status)) {
+        status_->SetText(FromSjis(model_.StatusText()));
+    }
+    if (Has(what, Change::Progress)) {
+        status_->Progress()->setValue(model_.ProgressPosition());
+    }
+    if (Has(what, Change::Animation)) {
+        status_->Animation()->SetActive(model_.AnimationRunning());
+    }
+    if (Has(what, Change::Enabling)) {
+        RefreshEnabling();
+    }
+    if (Has(what, Change::LogTab)) {
+        pages_->setTabVisible(static_cast<int>(ManagerModel::Page::Log), model_.LogTabVisible());
+    }
+    if (Has(what, Change::ActivePage) || Has(what, Change::LogTab)) {
+        pages_->setCurrentIndex(static_cast<int>(model_.ActivePage()));
+    }
+    if (Has(what, Change::LogText)) {
+        RefreshLogText();
+    }
+    if (Has(what, Change::LogIndex)) {
+        logChoice_->setCurrentIndex(static_cast<int>(model_.LogIndex()));
+    }
+    if (Has(what, Change::Connection)) {
+        RefreshConnection();
+    }
+    if (Has(what, Change::Layout)) {
+        const StatusLayout& layout = model_.Layout();
+        status_->SetGeometryFor(layout.ProgressBarWidth(), layout.StatusPanel0Width(),
+                                layout.AnimationLeft());
+    }
+    if (Has(what, Change::WindowEnabled)) {
+        SetInputEnabled(model_.MainWindowEnabled());
+    }
+    if (Has(what, Change::LogScrollToEnd)) {
+        ScrollLogToEnd();
+    }
+    if (Has(what, Change::LogActivated) && log_->textCursor().position() == 0) {
+        ScrollLogToEnd();
+        log_->setFocus(Qt::OtherFocusReason);
+    }
+    following_ = false;
+}
+
+void MainWindow::RefreshEnabling() {
+    for (const CommandInfo& info : CommandTable()) {
+        if (QAction* button = buttons_[Slot(info.Id)]; button && info.ButtonControl) {
+            button->setEnabled(model_.IsEnabled(*info.ButtonControl));
+        }
+        if (QAction* entry = menuEntries_[Slot(info.Id)]; entry && info.MenuControl) {
+            entry->setEnabled(model_.IsEnabled(*info.MenuControl));
+        }
+    }
+    for (QAction* action : treePopup_->actions()) {
+        const QString name = action->objectName();
+        for (std::size_t c = 0; c < kControlCount; ++c) {
+            const auto control = static_cast<Control>(c);
+            if (!name.isEmpty() && name == QString::fromUtf8(ControlName(control))) {
+                action->setEnabled(model_.IsEnabled(control));
+            }
+        }
+    }
+    pages_->setEnabled(model_.IsEnabled(Control::PagWatch));
+    logChoice_->setEnabled(model_.IsEnabled(Control::ValLogIndex));
+    const bool editing = model_.WatchEditing();
+    grid_->SetEditingColours(editing);
+    for (QWidget* widget : std::initializer_list<QWidget*>{
+             mail_->Subject(), mail_->Body(), mail_->SmtpServer(), mail_->FromAddress(), log_}) {
+        SetEditingColours(widget, editing);
+    }
+}
+
+void MainWindow::RefreshMail() {
+    const MailSetting& mail = model_.Mail();
+    const bool wasFollowing = following_;
+    following_ = true;
+    SetTextKeepingCaret(mail_->Subject(), FromSjis(mail.MailSubject));
+    SetTextKeepingCaret(mail_->SmtpServer(), FromSjis(mail.SMTPServer));
+    SetTextKeepingCaret(mail_->FromAddress(), FromSjis(mail.FromMailAddress));
+    const QString body = FromSjisLines(mail.MailBody);
+    if (mail_->Body()->toPlainText() != body) {
+        mail_->Body()->setPlainText(body);
+    }
+    following_ = wasFollowing;
+}
+
+void MainWindow::RefreshConnection() {
+    const ConnectionSettings& connection = model_.Connection();
+    network_->SetValue(kUser, FromSjis(connection.User()));
+    network_->SetValue(kPassword, FromSjis(connection.Password()));
+    network_->SetValue(kPort, FromSjis(connection.PortText()));
+}
+
+void MainWindow::RefreshSelection() {
+    const QModelIndex target = treeModel_->IndexOf(model_.SelectedNode());
+    if (target == tree_->currentIndex()) {
+        return;
+    }
+    const bool wasFollowing = following_;
+    following_ = true;
+    if (target.isValid()) {
+        tree_->setCurrentIndex(target);
+        tree_->scrollTo(target);
+    } else {
+        tree_->selectionModel()->clearCurrentIndex();
+        tree_->clearSelection();
+    }
+    following_ = wasFollowing;
+}
+
+void MainWindow::RefreshLogText() {
+    const QString text = FromSjisLines(model_.LogText());
+    if (log_->toPlainText() != text) {
+        log_->setPlainText(text);
+    }
+}
+
+void MainWindow::ScrollLogToEnd() {
+    QTextCursor caret = log_->textCursor();
+    caret.movePosition(QTextCursor::End);
+    log_->setTextCursor(caret);
+    log_->ensureCursorVisible();
+}
+
+void MainWindow::SetInputEnabled(bool enabled) {
+    // Dialogs that a command opens stay usable: only the window's own controls go.
+    for (QWidget* part : std::initializer_list<QWidget*>{menuBar(), mainBar_, centralWidget()}) {
+        part->setEnabled(enabled);
+    }
+}
+
+}  // namespace kv

@@ -1,0 +1,123 @@
+#pragma once
+
+#include <array>
+
+#include <QList>
+#include <QMainWindow>
+
+#include "app/CommandTable.h"
+#include "app/ModelObserver.h"
+#include "app/UserPort.h"
+
+class QAction;
+class QComboBox;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QSplitter;
+class QTabWidget;
+class QToolBar;
+
+namespace kv {
+
+class FileViewWindow;
+class MailPage;
+class ManagerModel;
+class PropertyGrid;
+class ServerTreeModel;
+class ServerTreeView;
+class StatusBar;
+class WatchGridView;
+
+// The Manager's main window. It shows what the presentation model holds, forwards every
+// user action to it and repaints on its change notices; it decides nothing itself.
+class MainWindow : public QMainWindow, private ModelObserver {
+    Q_OBJECT
+
+public:
+    static constexpr int kToolBarHeight = 26;
+    static constexpr int kServerNameWidth = 145;
+    static constexpr int kNetworkGridHeight = 53;
+    static constexpr QPoint kTreePopupOffset{8, -10};
+
+    explicit MainWindow(ManagerModel& model, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Ports the model reaches through DesktopPort.
+    void MoveFocus(FocusTarget target);
+    void OpenFileView(const QString& caption, const QString& text);
+    const QList<FileViewWindow*>& FileViews() const { return fileViews_; }
+
+    // The tool button's and the main menu entry's action of a command (null if none).
+    QAction* ButtonAction(CommandId id) const;
+    QAction* MenuAction(CommandId id) const;
+    QMenu* TreePopup() const { return treePopup_; }
+    QMenu* GridPopup() const { return gridPopup_; }
+    ServerTreeView* Tree() const { return tree_; }
+    ServerTreeModel* TreeModel() const { return treeModel_; }
+    WatchGridView* Grid() const { return grid_; }
+    MailPage* Mail() const { return mail_; }
+    QTabWidget* Pages() const { return pages_; }
+    QPlainTextEdit* Log() const { return log_; }
+    QComboBox* LogChoice() const { return logChoice_; }
+    PropertyGrid* Network() const { return network_; }
+    StatusBar* Status() const { return status_; }
+    QSplitter* Splitter() const { return splitter_; }
+    QLineEdit* ServerName() const { return serverName_; }
+
+    // The tree popup as a right-button press at `globalPos` opens it.
+    void OpenTreePopupAt(const QPoint& globalPos);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void ModelChanged(ChangeMask what) override;
+
+    void BuildMenus();
+    QToolBar* BuildToolBar(const char* name, const std::vector<BarItem>& items);
+    QWidget* BuildLeftPane();
+    QWidget* BuildRightPanel();
+    QMenu* BuildPopup(const char* name, const std::vector<BarItem>& items);
+    void ConnectEditors();
+    void CentreOnScreen();
+
+    void RunCommand(CommandId id);
+    void SetInputEnabled(bool enabled);
+    void RefreshEnabling();
+    void RefreshMail();
+    void RefreshConnection();
+    void RefreshSelection();
+    void RefreshLogText();
+    void ScrollLogToEnd();
+    void EditMailField(QWidget* field);
+
+    ManagerModel& model_;
+    std::array<QAction*, kCommandCount> buttons_{};
+    std::array<QAction*, kCommandCount> menuEntries_{};
+    QList<FileViewWindow*> fileViews_;
+
+    QToolBar* mainBar_ = nullptr;
+    QToolBar* gridBar_ = nullptr;
+    QLineEdit* serverName_ = nullptr;
+    QSplitter* splitter_ = nullptr;
+    ServerTreeView* tree_ = nullptr;
+    ServerTreeModel* treeModel_ = nullptr;
+    PropertyGrid* network_ = nullptr;
+    QTabWidget* pages_ = nullptr;
+    WatchGridView* grid_ = nullptr;
+    MailPage* mail_ = nullptr;
+    QComboBox* logChoice_ = nullptr;
+    QPlainTextEdit* log_ = nullptr;
+    StatusBar* status_ = nullptr;
+    QMenu* treePopup_ = nullptr;
+    QMenu* gridPopup_ = nullptr;
+
+    bool shown_ = false;
+    // Set while the window itself moves a widget to the model's state, so that the
+    // widget's change signal is not taken for a user action.
+    bool following_ = false;
+};
+
+}  // namespace kv

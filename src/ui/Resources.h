@@ -1,0 +1,8 @@
+#pragma once
+
+namespace kv {
+
+// Registers the pictures compiled into the window library; call once before any widget.
+void LoadResources();
+
+}  // namespace kv

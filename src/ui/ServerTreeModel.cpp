@@ -1,0 +1,156 @@
+#include "ui/ServerTreeModel.h"
+
+#include <QMimeData>
+
+#include "ui/SjisText.h"
+
+namespace kv {
+
+const QString& ServerTreeModel::NodeMimeType() {
+    static const QString type = QStringLiteral("application/x-kestrelview-node");
+    return type;
+}
+
+ServerTreeModel::ServerTreeModel(NodeTree& tree, QObject* parent)
+    : QAbstractItemModel(parent), tree_(tree) {
+    for (int i = 0; i < kPictureCount; ++i) {
+        pixmaps_[static_cast<std::size_t>(i)] = QPixmap(QStringLiteral(":/pane/%1.png").arg(i));
+    }
+    tree_.SetObserver(this);
+}
+
+ServerTreeModel::~ServerTreeModel() {
+    tree_.SetObserver(nullptr);
+}
+
+QIcon ServerTreeModel::Icon(Picture picture, Picture selected) const {
+    const auto normal = static_cast<std::size_t>(picture) % kPictureCount;
+    const auto chosen = static_cast<std::size_t>(selected) % kPictureCount;
+    QIcon& icon = icons_[normal * kPictureCount + chosen];
+    if (icon.isNull()) {
+        icon.addPixmap(pixmaps_[normal], QIcon::Normal);
+        icon.addPixmap(pixmaps_[chosen], QIcon::Selected);
+    }
+    return icon;
+}
+
+QModelIndex ServerTreeModel::IndexOf(NodeTree::Id node) const {
+    if (node == NodeTree::kNone || !tree_.IsAlive(node)) {
+        return {};
+    }
+    return createIndex(static_cast<int>(tree_.Row(node)), 0, static_cast<quintptr>(node));
+}
+
+NodeTree::Id ServerTreeModel::NodeOf(const QModelIndex& index) {
+    return index.isValid() ? static_cast<NodeTree::Id>(index.internalId()) : NodeTree::kNone;
+}
+
+QModelIndex ServerTreeModel::IndexOfParent(NodeTree::Id parent) const {
+    return IndexOf(parent);
+}
+
+QModelIndex ServerTreeModel::index(int row, int column, const QModelIndex& parent) const {
+    if (!hasIndex(row, column, parent)) {
+        return {};
+    }
+    const auto& children = tree_.Children(NodeOf(parent));
+    return createIndex(row, column, static_cast<quintptr>(children[static_cast<std::size_t>(row)]));
+}
+
+QModelIndex ServerTreeModel::parent(const QModelIndex& child) const {
+    const NodeTree::Id node = NodeOf(child);
+    if (node == NodeTree::kNone) {
+        return {};
+    }
+    return IndexOf(tree_.Parent(node));
+}
+
+int ServerTreeModel::rowCount(const QModelIndex& parent) const {
+    if (parent.column() > 0) {
+        return 0;
+    }
+    const NodeTree::Id node = NodeOf(parent);
+    std::size_t count = tree_.ChildCount(node);
+    if (hiding_ && node == hiddenParent_) {
+        count -= hiddenCount_;
+    }
+    return static_cast<int>(count);
+}
+
+int ServerTreeModel::columnCount(const QModelIndex&) const {
+    return 1;
+}
+
+bool ServerTreeModel::hasChildren(const QModelIndex& parent) const {
+    return rowCount(parent) > 0;
+}
+
+QVariant ServerTreeModel::data(const QModelIndex& index, int role) const {
+    const NodeTree::Id node = NodeOf(index);
+    if (node == NodeTree::kNone) {
+        return {};
+    }
+    switch (role) {
+        case Qt::DisplayRole:
+        case Qt::ToolTipRole:
+            return FromSjis(tree_.Caption(node));
+        case Qt::DecorationRole:
+            return Icon(tree_.PictureOf(node), tree_.SelectedPictureOf(node));
+        default:
+            return {};
+    }
+}
+
+Qt::ItemFlags ServerTreeModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) {
+        return Qt::NoItemFlags;
+    }
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+}
+
+QStringList ServerTreeModel::mimeTypes() const {
+    return {NodeMimeType()};
+}
+
+QMimeData* ServerTreeModel::mimeData(const QModelIndexList& indexes) const {
+    if (indexes.isEmpty()) {
+        return nullptr;
+    }
+    auto* data = new QMimeData;
+    data->setData(NodeMimeType(), QByteArray::number(NodeOf(indexes.first())));
+    return data;
+}
+
+Qt::DropActions ServerTreeModel::supportedDragActions() const {
+    return Qt::CopyAction;
+}
+
+void ServerTreeModel::RowsAppended(NodeTree::Id parent, std::size_t first, std::size_t count) {
+    if (count == 0) {
+        return;
+    }
+    hiding_ = true;
+    hiddenParent_ = parent;
+    hiddenCount_ = count;
+    beginInsertRows(IndexOfParent(parent), static_cast<int>(first),
+                    static_cast<int>(first + count - 1));
+    hiding_ = false;
+    endInsertRows();
+}
+
+void ServerTreeModel::RowsAboutToBeRemoved(NodeTree::Id parent, std::size_t first,
+                                           std::size_t count) {
+    beginRemoveRows(IndexOfParent(parent), static_cast<int>(first),
+                    static_cast<int>(first + count - 1));
+}
+
+void ServerTreeModel::RowsRemoved() {
+    endRemoveRows();
+}
+
+void ServerTreeModel::PicturesChanged(NodeTree::Id node) {
+    const QModelIndex changed = IndexOf(node);
+    emit dataChanged(changed, changed, {Qt::DecorationRole});
+}
+
+}  // namespace kv

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <array>
+
+#include <QAbstractItemModel>
+#include <QIcon>
+
+#include "agent/NodeTree.h"
+
+namespace kv {
+
+// The server pane as a Qt model: a thin adapter over the presentation model's node tree.
+// Indexes carry node ids; no item object exists per node. The tree reports appends after
+// the fact, so while an insertion is announced the parent's new rows are kept out of
+// rowCount.
+class ServerTreeModel : public QAbstractItemModel, private NodeTree::Observer {
+    Q_OBJECT
+
+public:
+    static constexpr int kPictureCount = 8;
+    // Drag payload: the dragged node's id.
+    static const QString& NodeMimeType();
+
+    explicit ServerTreeModel(NodeTree& tree, QObject* parent = nullptr);
+    ~ServerTreeModel() override;
+
+    QModelIndex IndexOf(NodeTree::Id node) const;
+    static NodeTree::Id NodeOf(const QModelIndex& index);
+    // The icon of a picture, with `selected` as its picture in the selected state.
+    QIcon Icon(Picture picture, Picture selected) const;
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    bool hasChildren(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override;
+
+private:
+    void RowsAppended(NodeTree::Id parent, std::size_t first, std::size_t count) override;
+    void RowsAboutToBeRemoved(NodeTree::Id parent, std::size_t first, std::size_t count) override;
+    void RowsRemoved() override;
+    void PicturesChanged(NodeTree::Id node) override;
+    QModelIndex IndexOfParent(NodeTree::Id parent) const;
+
+    NodeTree& tree_;
+    std::array<QPixmap, kPictureCount> pixmaps_;
+    mutable std::array<QIcon, kPictureCount * kPictureCount> icons_;
+    // While an append is announced, the last `hiddenCount_` children of `hiddenParent_`
+    // exist in the tree but not yet for the views.
+    bool hiding_ = false;
+    NodeTree::Id hiddenParent_ = NodeTree::kNone;
+    std::size_t hiddenCount_ = 0;
+};
+
+}  // namespace kv

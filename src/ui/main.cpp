@@ -1,0 +1,54 @@
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+
+#include <QApplication>
+#include <QFile>
+
+#include "app/DataDirectory.h"
+#include "app/ManagerModel.h"
+#include "ui/DesktopPort.h"
+#include "ui/MainWindow.h"
+#include "ui/Resources.h"
+#include "ui/RootDirRecord.h"
+#include "ui/SjisText.h"
+#include "ui/WindowFont.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    kv::LoadResources();
+    kv::WindowFont::InstallSubstitutes();
+    QApplication::setFont(kv::WindowFont::Window());
+    QApplication::setApplicationName(kv::FromSjis(kv::ManagerModel::ApplicationTitle()));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/kestrelview.png")));
+
+    std::string dataDir;
+    try {
+        std::vector<std::string> arguments;
+        for (const QString& argument : QApplication::arguments().mid(1)) {
+            arguments.push_back(QFile::encodeName(argument).toStdString());
+        }
+        const char* environment = std::getenv("KESTRELVIEW_DATA_DIR");
+        dataDir = kv::ResolveDataDirectory(
+            arguments, environment ? std::optional<std::string>(environment) : std::nullopt,
+            kv::ExecutablePath());
+    } catch (const std::invalid_argument& failure) {
+        std::fprintf(stderr, "kestrelview: %s\n", failure.what());
+        return 2;
+    }
+
+    kv::RootDirRecord::Write(QFile::decodeName(QByteArray::fromStdString(dataDir)));
+    try {
+        kv::CreateFirstRunFiles(dataDir);
+    } catch (const std::exception&) {
+        // A read-only data directory still lets the Manager show what it has.
+    }
+
+    kv::DesktopPort port;
+    kv::ManagerModel model(port, dataDir);
+    model.FormCreate();
+    kv::MainWindow window(model);
+    port.Attach(&window);
+    window.show();
+    return QApplication::exec();
+}
