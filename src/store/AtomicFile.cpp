@@ -83,6 +83,10 @@ void SyncDirectory(const std::string& directory) {
 
 void WriteFileAtomically(const std::string& path, std::string_view bytes) {
     const std::string target = ResolveTarget(path);
+    // A rename would replace a file its owner made read-only; refuse as writing in place would.
+    if (access(target.c_str(), F_OK) == 0 && access(target.c_str(), W_OK) != 0) {
+        Fail(path, errno);
+    }
     std::string tempPath;
     const int fd = CreateTemporary(target, tempPath);
     if (fd < 0) {

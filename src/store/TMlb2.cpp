@@ -180,6 +180,15 @@ std::string TMlb2::ToBytes() const {
     }
     out += "\r\n";
 
+    std::size_t estimate = 0;
+    for (const auto& record : records_) {
+        for (const auto& value : record) {
+            estimate += value.size() + 3;
+        }
+        estimate += 2;
+    }
+    out.reserve(estimate + estimate / 64);
+
     std::vector<bool> bare(types_.size());
     for (std::size_t i = 0; i < types_.size(); ++i) {
         bare[i] = types_[i] == kFloat;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "store/AtomicFile.h"
@@ -114,6 +115,37 @@ TEST(AtomicFile, ReadOnlyFileSystemKeepsTheOldFile) {
     std::string bytes;
     ASSERT_TRUE(ReadWholeFile(disk.File("Server.csv"), bytes));
     EXPECT_EQ(bytes, kOld);
+}
+
+TEST(AtomicFile, ReadOnlyFileIsNotReplaced) {
+    // Root may write anything, so the write runs in a child that has dropped to nobody.
+    test::TempDir dir;
+    dir.Write("Server.csv", kOld);
+    ASSERT_EQ(chmod(dir.Path().c_str(), 0777), 0);
+    ASSERT_EQ(chmod(dir.File("Server.csv").c_str(), 0444), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        int code = 3;
+        if (setgid(65534) == 0 && setuid(65534) == 0) {
+            code = 2;
+            try {
+                WriteFileAtomically(dir.File("Server.csv"), "new");
+            } catch (const EInOutError& e) {
+                code = std::string(e.what()).find(std::strerror(EACCES)) != std::string::npos;
+            }
+        }
+        _exit(code);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 3) {
+        GTEST_SKIP() << "cannot drop to an unprivileged user here";
+    }
+    EXPECT_EQ(WEXITSTATUS(status), 1) << "2: written over, 0: wrong message";
+    EXPECT_EQ(dir.Read("Server.csv"), kOld);
+    EXPECT_EQ(Listing(dir.Path()), "Server.csv ");
 }
 
 TEST(AtomicFile, ReadWholeFile) {
