@@ -1,5 +1,6 @@
 #include "text/JapaneseConversion.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -46,78 +47,22 @@ Byte ByteAt(const Byte* in, std::size_t n, std::size_t i) {
     return i < n ? in[i] : 0;
 }
 
-// One step of each walk, writing through a pointer. Returns the position after the step.
-std::size_t EucStep(const Byte* in, std::size_t n, std::size_t i, Byte* out, std::size_t& o) {
-    const Byte c = in[i];
-    if (c <= 0x80 || c == 0xFF) {
-        out[o++] = c;
-        return i + 1;
-    }
-    const Byte next = ByteAt(in, n, i + 1);
-    if (c == 0x8E) {
-        out[o++] = next;
-    } else {
-        JisToSjisBytes(c & 0x7F, next & 0x7F, out + o);
-        o += 2;
-    }
-    return i + 2;
-}
-
-std::size_t SjisStep(const Byte* in, std::size_t n, std::size_t i, Byte* out, std::size_t& o) {
-    const Byte c = in[i];
-    if (c <= 0x7F) {
-        out[o++] = c;
-        return i + 1;
-    }
-    if (c >= 0xA1 && c <= 0xDF) {
-        out[o++] = 0x8E;
-        out[o++] = c;
-        return i + 1;
-    }
-    SjisToJisBytes(c, ByteAt(in, n, i + 1), out + o);
-    out[o] |= 0x80;
-    out[o + 1] |= 0x80;
-    o += 2;
-    return i + 2;
-}
-
-// Copies eight bytes at once while they are all ASCII, else takes one step. Both walks
-// pass ASCII through unchanged, and neither walk writes more than twice what it reads, so
-// an eight-byte copy never outruns a buffer sized for the walk.
-template <std::size_t (*Step)(const Byte*, std::size_t, std::size_t, Byte*, std::size_t&)>
-void WalkTail(const Byte* in, std::size_t n, std::size_t i, Byte* out, std::size_t& o) {
-    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
-    while (i < n) {
-        if (n - i >= 8) {
-            std::uint64_t word;
-            std::memcpy(&word, in + i, 8);
-            if ((word & kHighBits) == 0) {
-                std::memcpy(out + o, &word, 8);
-                i += 8;
-                o += 8;
-                continue;
-            }
-        }
-        i = Step(in, n, i, out, o);
-    }
-}
-
 #ifdef __SSE2__
 
 // Within a block, `takers` marks the bytes that take the following byte with them when the
 // walk meets them. The walk enters every run of such bytes at the run's first byte (the
 // byte before a run is never taken), so a byte of a run begins a pair exactly when its
 // distance from the run's start is even. The sum clears the runs that start at even bits.
-unsigned PairStarts(unsigned takers) {
-    constexpr unsigned kEven = 0x5555;
-    const unsigned runStarts = takers & ~(takers << 1);
-    const unsigned evenRuns = takers & ~(takers + (runStarts & kEven));
+std::uint32_t PairStarts(std::uint32_t takers) {
+    constexpr std::uint32_t kEven = 0x55555555;
+    const std::uint32_t runStarts = takers & ~(takers << 1);
+    const std::uint32_t evenRuns = takers & ~(takers + (runStarts & kEven));
     return (evenRuns & kEven) | (takers & ~evenRuns & ~kEven);
 }
 
 // 16 mask bits -> 16 bytes of 0x00 or 0xFF.
-__m128i ExpandBits(unsigned bits) {
-    __m128i x = _mm_cvtsi32_si128(static_cast<int>(bits));
+__m128i ExpandBits(std::uint32_t bits) {
+    __m128i x = _mm_cvtsi32_si128(static_cast<int>(bits & 0xFFFF));
     x = _mm_unpacklo_epi8(x, x);
     x = _mm_unpacklo_epi16(x, x);
     x = _mm_unpacklo_epi32(x, x);
@@ -125,10 +70,12 @@ __m128i ExpandBits(unsigned bits) {
     return _mm_cmpeq_epi8(_mm_and_si128(x, select), select);
 }
 
-unsigned InRange(__m128i v, Byte low, Byte high) {
-    const __m128i rel = _mm_sub_epi8(v, _mm_set1_epi8(static_cast<char>(low)));
-    const __m128i span = _mm_set1_epi8(static_cast<char>(high - low));
-    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(rel, span), rel)));
+__m128i Load(const Byte* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+void Store(Byte* p, __m128i v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
 }
 
 __m128i Bytes(Byte b) {
@@ -139,103 +86,225 @@ __m128i Select(__m128i mask, __m128i a, __m128i b) {
     return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
 }
 
-// Converts 16 bytes at a time while the block's output has the block's length: ASCII, and
-// pairs (a pair that starts on the last byte is left to the next block). Returns where the
-// vector walk stopped; it stops on a character boundary.
-std::size_t EucToSjisBlocks(const Byte* in, std::size_t n, Byte* out, std::size_t& o) {
-    std::size_t i = 0;
-    while (i + 16 <= n) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-        if (_mm_movemask_epi8(v) == 0) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + o), v);
-            i += 16;
-            o += 16;
-            continue;
+std::uint32_t Bits(__m128i mask) {
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(mask));
+}
+
+std::uint32_t InRange(__m128i v, Byte low, Byte high) {
+    const __m128i rel = _mm_sub_epi8(v, Bytes(low));
+    return Bits(_mm_cmpeq_epi8(_mm_min_epu8(rel, Bytes(high - low)), rel));
+}
+
+#endif
+
+// The two directions. `Step` takes one step of the walk at a character boundary, writing
+// through a pointer, and returns the position after it. `Bound` bounds what a walk writes
+// for `count` bytes it steps over, the byte taken past the end included. With SSE2, a
+// direction also says what the block converter needs: `Takers` marks the bytes that begin
+// a pair when the walk meets them; `Resizers` marks, given where pairs begin and end, the
+// bytes whose output is not one byte (such blocks are walked byte by byte); `Convert`
+// gives each byte's output from the byte, its neighbours and its place in a pair.
+struct EucToSjisRules {
+    static std::size_t Step(const Byte* in, std::size_t n, std::size_t i, Byte* out,
+                            std::size_t& o) {
+        const Byte c = in[i];
+        if (c <= 0x80 || c == 0xFF) {
+            out[o++] = c;
+            return i + 1;
         }
-        const unsigned leads = PairStarts(InRange(v, 0x81, 0xFE));
-        const auto kanaPrefixes =
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, Bytes(0x8E))));
-        if (kanaPrefixes & leads) {
-            // A half-width katakana shortens the output: walk this block byte by byte.
-            const std::size_t end = i + 16;
-            while (i < end) {
-                i = EucStep(in, n, i, out, o);
-            }
-            continue;
+        const Byte next = ByteAt(in, n, i + 1);
+        if (c == 0x8E) {
+            out[o++] = next;
+        } else {
+            JisToSjisBytes(c & 0x7F, next & 0x7F, out + o);
+            o += 2;
         }
-        const __m128i leadMask = ExpandBits(leads);
-        const __m128i trailMask = _mm_slli_si128(leadMask, 1);
+        return i + 2;
+    }
+
+    // No step writes more bytes than it steps over.
+    static std::size_t Bound(std::size_t count) { return count; }
+
+#ifdef __SSE2__
+    static std::uint32_t Takers(__m128i v) {
+        return InRange(v, 0x81, 0xFE);
+    }
+
+    static std::uint32_t Resizers(__m128i v, std::uint32_t leads, std::uint32_t) {
+        return Bits(_mm_cmpeq_epi8(v, Bytes(0x8E))) & leads;
+    }
+
+    static __m128i Convert(__m128i v, __m128i prev, __m128i, __m128i leads, __m128i trails) {
         const __m128i jis = _mm_and_si128(v, Bytes(0x7F));
-        // First byte: (j1 + 1) / 2 plus 0x70 below row 0x5F, else plus 0xB0 (0xB0 ^ 0xC0 = 0x70).
+        // First byte: (j1 + 1) / 2, plus 0x70 below 0x5F, else plus 0xB0 (0xB0 ^ 0xC0 = 0x70).
         const __m128i lowRow = _mm_cmpgt_epi8(Bytes(0x5F), jis);
         const __m128i first =
             _mm_add_epi8(_mm_avg_epu8(jis, _mm_setzero_si128()),
                          _mm_xor_si128(Bytes(0xB0), _mm_and_si128(lowRow, Bytes(0xC0))));
-        // Second byte: depends on the parity of its first byte, one position back.
-        const __m128i oddRow =
-            _mm_cmpeq_epi8(_mm_and_si128(_mm_slli_si128(v, 1), Bytes(1)), Bytes(1));
-        const __m128i oddAdd = _mm_sub_epi8(Bytes(0x1F), _mm_cmpgt_epi8(jis, Bytes(0x5F)));
-        const __m128i second = _mm_add_epi8(jis, Select(oddRow, oddAdd, Bytes(0x7E)));
-        const __m128i result = Select(leadMask, first, Select(trailMask, second, v));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + o), result);
-        const std::size_t done = (leads & 0x8000) ? 15 : 16;
-        i += done;
-        o += done;
+        // Second byte: plus 0x7E after an even first byte; after an odd one, 0x5F less, or
+        // 0x5E less above 0x5F (adding the all-ones mask).
+        const __m128i oddRow = _mm_cmpeq_epi8(_mm_and_si128(prev, Bytes(1)), Bytes(1));
+        const __m128i oddLess = _mm_add_epi8(Bytes(0x5F), _mm_cmpgt_epi8(jis, Bytes(0x5F)));
+        const __m128i second =
+            _mm_sub_epi8(_mm_add_epi8(jis, Bytes(0x7E)), _mm_and_si128(oddRow, oddLess));
+        return Select(leads, first, Select(trails, second, v));
     }
-    return i;
-}
+#endif
+};
 
-std::size_t SjisToEucBlocks(const Byte* in, std::size_t n, Byte* out, std::size_t& o) {
-    std::size_t i = 0;
-    const __m128i flip = Bytes(0x80);
-    while (i + 16 <= n) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-        const auto high = static_cast<unsigned>(_mm_movemask_epi8(v));
-        if (high == 0) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + o), v);
-            i += 16;
-            o += 16;
-            continue;
+struct SjisToEucRules {
+    static std::size_t Step(const Byte* in, std::size_t n, std::size_t i, Byte* out,
+                            std::size_t& o) {
+        const Byte c = in[i];
+        if (c <= 0x7F) {
+            out[o++] = c;
+            return i + 1;
         }
-        const unsigned kana = InRange(v, 0xA1, 0xDF);
-        const unsigned leads = PairStarts(high & ~kana);
-        if (kana & ~(leads << 1)) {
-            // A half-width katakana of its own grows the output: walk this block byte by byte.
-            const std::size_t end = i + 16;
-            while (i < end) {
-                i = SjisStep(in, n, i, out, o);
-            }
-            continue;
+        if (c >= 0xA1 && c <= 0xDF) {
+            out[o++] = 0x8E;
+            out[o++] = c;
+            return i + 1;
         }
-        const __m128i leadMask = ExpandBits(leads);
-        const __m128i trailMask = _mm_slli_si128(leadMask, 1);
-        const __m128i signedV = _mm_xor_si128(v, flip);
-        // Unsigned byte comparisons, done signed on the bytes with their top bit flipped.
-        const __m128i below9F = _mm_cmpgt_epi8(Bytes(0x9F ^ 0x80), signedV);
+        SjisToJisBytes(c, ByteAt(in, n, i + 1), out + o);
+        out[o] |= 0x80;
+        out[o + 1] |= 0x80;
+        o += 2;
+        return i + 2;
+    }
+
+    // A half-width katakana writes two bytes for one.
+    static std::size_t Bound(std::size_t count) { return 2 * count; }
+
+#ifdef __SSE2__
+    static std::uint32_t Takers(__m128i v) {
+        return Bits(v) & ~InRange(v, 0xA1, 0xDF);
+    }
+
+    static std::uint32_t Resizers(__m128i v, std::uint32_t, std::uint32_t trails) {
+        return InRange(v, 0xA1, 0xDF) & ~trails;
+    }
+
+    static __m128i Convert(__m128i v, __m128i, __m128i next, __m128i leads, __m128i trails) {
+        // Unsigned comparisons, done signed on the bytes with their top bit flipped.
+        const __m128i flip = Bytes(0x80);
+        const __m128i below9F = _mm_cmpgt_epi8(Bytes(0x9F ^ 0x80), _mm_xor_si128(v, flip));
+        const __m128i nextBelow9F = _mm_cmpgt_epi8(Bytes(0x9F ^ 0x80), _mm_xor_si128(next, flip));
+        const __m128i belowA0 = _mm_cmpgt_epi8(Bytes(0xA0 ^ 0x80), _mm_xor_si128(v, flip));
         // First byte: 2 * (s1 - 0x70) below 0xA0, else 2 * (s1 - 0xB0); minus 1 when the
-        // second byte, one position on, is below 0x9F.
-        const __m128i base = _mm_xor_si128(
-            Bytes(0xB0), _mm_and_si128(_mm_cmpgt_epi8(Bytes(0xA0 ^ 0x80), signedV), Bytes(0xC0)));
-        const __m128i offset = _mm_sub_epi8(v, base);
-        const __m128i first =
-            _mm_add_epi8(_mm_add_epi8(offset, offset), _mm_srli_si128(below9F, 1));
+        // second byte is below 0x9F (adding the all-ones mask).
+        const __m128i offset =
+            _mm_sub_epi8(v, _mm_xor_si128(Bytes(0xB0), _mm_and_si128(belowA0, Bytes(0xC0))));
+        const __m128i first = _mm_add_epi8(_mm_add_epi8(offset, offset), nextBelow9F);
         // Second byte: minus 0x1F up to 0x7F, 0x20 up to 0x9E, else 0x7E.
         const __m128i lowSub = _mm_sub_epi8(Bytes(0x1F), _mm_cmplt_epi8(v, _mm_setzero_si128()));
         const __m128i second = _mm_sub_epi8(v, Select(below9F, lowSub, Bytes(0x7E)));
-        const __m128i result = Select(leadMask, _mm_or_si128(first, flip),
-                                      Select(trailMask, _mm_or_si128(second, flip), v));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + o), result);
-        const std::size_t done = (leads & 0x8000) ? 15 : 16;
-        i += done;
-        o += done;
+        return Select(leads, _mm_or_si128(first, flip),
+                      Select(trails, _mm_or_si128(second, flip), v));
     }
+#endif
+};
+
+#ifdef __SSE2__
+
+// Converts 32 bytes at a time from the boundary i, while a block's output has the block's
+// length, until a block no longer fits before `limit` and the end. A pair may
+// straddle two blocks: `carried` says that the block's first byte ends a pair begun in the
+// block before. Returns where it stopped, on a character boundary, with `o` advanced to
+// match.
+template <class Rules>
+std::size_t ConvertBlocks(const Byte* in, std::size_t n, std::size_t i, std::size_t limit,
+                          Byte* out, std::size_t& o) {
+    std::uint32_t carried = 0;
+    // Each block also reads the byte after it.
+    while (i + 32 <= limit && i + 33 <= n) {
+        const __m128i v0 = Load(in + i);
+        const __m128i v1 = Load(in + i + 16);
+        if ((Bits(_mm_or_si128(v0, v1)) | carried) == 0) {
+            Store(out + o, v0);
+            Store(out + o + 16, v1);
+            i += 32;
+            o += 32;
+            continue;
+        }
+        const std::uint32_t takers = Rules::Takers(v0) | Rules::Takers(v1) << 16;
+        const std::uint32_t leads = PairStarts(takers & ~carried);
+        const std::uint32_t trails = leads << 1 | carried;
+        if (Rules::Resizers(v0, leads & 0xFFFF, trails & 0xFFFF) |
+            Rules::Resizers(v1, leads >> 16, trails >> 16)) {
+            const std::size_t end = i + 32;
+            i -= carried;
+            o -= carried;
+            while (i < end) {
+                i = Rules::Step(in, n, i, out, o);
+            }
+            carried = 0;
+            continue;
+        }
+        const __m128i leads0 = ExpandBits(leads);
+        const __m128i leads1 = ExpandBits(leads >> 16);
+        // A pair's second byte is one position after its first.
+        const __m128i trails0 = _mm_or_si128(_mm_slli_si128(leads0, 1),
+                                             _mm_cvtsi32_si128(static_cast<int>(carried * 0xFF)));
+        const __m128i trails1 = _mm_or_si128(_mm_slli_si128(leads1, 1), _mm_srli_si128(leads0, 15));
+        const __m128i prev0 = i == 0 ? _mm_slli_si128(v0, 1) : Load(in + i - 1);
+        Store(out + o, Rules::Convert(v0, prev0, Load(in + i + 1), leads0, trails0));
+        Store(out + o + 16,
+              Rules::Convert(v1, Load(in + i + 15), Load(in + i + 17), leads1, trails1));
+        i += 32;
+        o += 32;
+        carried = leads >> 31;
+    }
+    // A pair begun by the last block is left whole to the byte-at-a-time walk.
+    i -= carried;
+    o -= carried;
     return i;
 }
 
 #endif
 
-const Byte* BytesOf(std::string_view in) {
-    return reinterpret_cast<const Byte*>(in.data());
+// Walks from the boundary i to the first boundary at or past `limit` and returns it.
+template <class Rules>
+std::size_t Walk(const Byte* in, std::size_t n, std::size_t i, std::size_t limit, Byte* out,
+                 std::size_t& o) {
+#ifdef __SSE2__
+    i = ConvertBlocks<Rules>(in, n, i, limit, out, o);
+#endif
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+    while (i < limit) {
+        if (limit - i >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, in + i, 8);
+            if ((word & kHighBits) == 0) {
+                std::memcpy(out + o, &word, 8);
+                i += 8;
+                o += 8;
+                continue;
+            }
+        }
+        i = Rules::Step(in, n, i, out, o);
+    }
+    return i;
+}
+
+// Appends the conversion of `text` to `out`, a stretch at a time: resize() fills a
+// stretch with zeros before the walk writes it, and a stretch small enough for the cache
+// takes both writes there. One allocation serves the whole text.
+template <class Rules>
+void Convert(std::string_view text, std::string& out) {
+    constexpr std::size_t kStretch = 16 * 1024;
+    const auto* in = reinterpret_cast<const Byte*>(text.data());
+    const std::size_t n = text.size();
+    out.reserve(out.size() + Rules::Bound(n + 1));
+    std::size_t i = 0;
+    while (i < n) {
+        const std::size_t limit = std::min(n, i + kStretch);
+        const std::size_t start = out.size();
+        // The walk stops at most one byte past `limit`.
+        out.resize(start + Rules::Bound(limit - i + 1));
+        std::size_t o = 0;
+        i = Walk<Rules>(in, n, i, limit, reinterpret_cast<Byte*>(out.data()) + start, o);
+        out.resize(start + o);
+    }
 }
 
 }  // namespace
@@ -253,32 +322,11 @@ std::string SjisToJisPair(unsigned char s1, unsigned char s2) {
 }
 
 void EucToSjis(std::string_view in, std::string& out) {
-    const std::size_t start = out.size();
-    // Every step writes at most what it reads, except a pair lead that ends the text,
-    // which writes two bytes for one.
-    out.resize(start + in.size() + 1);
-    Byte* dst = reinterpret_cast<Byte*>(out.data()) + start;
-    std::size_t o = 0;
-    std::size_t i = 0;
-#ifdef __SSE2__
-    i = EucToSjisBlocks(BytesOf(in), in.size(), dst, o);
-#endif
-    WalkTail<EucStep>(BytesOf(in), in.size(), i, dst, o);
-    out.resize(start + o);
+    Convert<EucToSjisRules>(in, out);
 }
 
 void SjisToEuc(std::string_view in, std::string& out) {
-    const std::size_t start = out.size();
-    // A half-width katakana or a pair lead that ends the text writes two bytes for one.
-    out.resize(start + 2 * in.size());
-    Byte* dst = reinterpret_cast<Byte*>(out.data()) + start;
-    std::size_t o = 0;
-    std::size_t i = 0;
-#ifdef __SSE2__
-    i = SjisToEucBlocks(BytesOf(in), in.size(), dst, o);
-#endif
-    WalkTail<SjisStep>(BytesOf(in), in.size(), i, dst, o);
-    out.resize(start + o);
+    Convert<SjisToEucRules>(in, out);
 }
 
 std::string EucToSjis(std::string_view in) {
