@@ -1,0 +1,101 @@
+#include "agent/AddServerCheck.h"
+
+#include "agent/AgentRequests.h"
+#include "store/ServerList.h"
+#include "text/Cp932.h"
+
+namespace kv {
+
+namespace {
+
+constexpr std::size_t kMaxFieldDigits = 3;
+
+// The digits of one masked field; nothing when it holds something else or too many.
+std::optional<std::string> FieldValue(std::string_view field) {
+    std::string digits;
+    for (const char c : field) {
+        if (c >= '0' && c <= '9') {
+            digits.push_back(c);
+        } else if (c != '_' && c != ' ') {
+            return std::nullopt;
+        }
+    }
+    if (digits.empty() || digits.size() > kMaxFieldDigits) {
+        return std::nullopt;
+    }
+    return digits;
+}
+
+}  // namespace
+
+const std::string& AddServerCheck::InvalidAddressMessage() {
+    static const std::string message = Sjis("不正なIPアドレスです。");
+    return message;
+}
+
+const std::string& AddServerCheck::NoAnswerMessage() {
+    static const std::string message = Sjis("リモートサーバと通信できませんでした。");
+    return message;
+}
+
+const std::string& AddServerCheck::TableFullMessage() {
+    static const std::string message =
+        Sjis("サーバ一覧が一杯のため、これ以上サーバを追加できません。");
+    return message;
+}
+
+std::optional<std::string> AddServerCheck::ComposeAddress(
+    const std::array<std::string_view, 4>& fields) {
+    std::string address;
+    for (const std::string_view field : fields) {
+        const std::optional<std::string> value = FieldValue(field);
+        if (!value) {
+            return std::nullopt;
+        }
+        if (!address.empty()) {
+            address.push_back('.');
+        }
+        address += *value;
+    }
+    return address;
+}
+
+std::optional<std::string> AddServerCheck::ParseAddress(std::string_view dotted) {
+    std::array<std::string_view, 4> fields;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const std::size_t dot = dotted.find('.');
+        const bool last = i + 1 == fields.size();
+        if ((dot == std::string_view::npos) != last) {
+            return std::nullopt;
+        }
+        fields[i] = dotted.substr(0, dot);
+        dotted.remove_prefix(last ? dotted.size() : dot + 1);
+    }
+    return ComposeAddress(fields);
+}
+
+AddServerCheck::AddServerCheck(AgentRequests& requests, ServerList& servers)
+    : requests_(requests), servers_(servers) {}
+
+AddServerCheck::Result AddServerCheck::Try(const std::array<std::string_view, 4>& fields) {
+    const std::optional<std::string> address = ComposeAddress(fields);
+    if (!address) {
+        return {Outcome::InvalidAddress, InvalidAddressMessage(), std::nullopt};
+    }
+    return TryAddress(*address);
+}
+
+AddServerCheck::Result AddServerCheck::TryAddress(std::string_view address) {
+    // Asking an Agent whose answers could not be kept would only cost the user a wait.
+    if (servers_.IsFull()) {
+        return {Outcome::TableFull, TableFullMessage(), std::nullopt};
+    }
+    std::string tree;
+    std::string setting;
+    if (!requests_.FetchTree(address, tree) || !requests_.FetchWatchSetting(address, setting)) {
+        return {Outcome::NoAnswer, NoAnswerMessage(), std::nullopt};
+    }
+    return {Outcome::Added, {}, servers_.AddFetched(address, tree, setting)};
+}
+
+}  // namespace kv

@@ -1,0 +1,67 @@
+#include "agent/Discovery.h"
+
+#include <algorithm>
+#include <string>
+
+#include "store/ServerList.h"
+
+namespace kv {
+
+namespace {
+
+bool CarriableName(std::string_view name) {
+    return std::none_of(name.begin(), name.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F || c == '"';
+    });
+}
+
+}  // namespace
+
+void Discovery::Start(std::string_view port, std::string_view destination) {
+    socket_.Close();
+    socket_.SetDestinationAddress(std::string(destination));
+    socket_.SetDestinationPort(std::string(port));
+    socket_.SetLocalAddress("0.0.0.0");
+    socket_.SetLocalPort("0");
+    socket_.Open();
+    socket_.SendStr(kRequest);
+}
+
+std::vector<std::size_t> Discovery::HandleAvailable(ServerList& servers) {
+    std::vector<std::size_t> added;
+    Datagram datagram;
+    for (std::size_t taken = 0; taken < kDatagramsPerCall; ++taken) {
+        const TUdpSocket::ReceiveResult result = socket_.Receive(datagram, kMaxReply);
+        if (result == TUdpSocket::ReceiveResult::NothingPending || !socket_.IsOpen()) {
+            break;
+        }
+        if (result != TUdpSocket::ReceiveResult::Received) {
+            continue;
+        }
+        if (const auto index =
+                HandleReply(datagram.Bytes, datagram.Length, datagram.Source, servers)) {
+            added.push_back(*index);
+        }
+    }
+    return added;
+}
+
+std::optional<std::size_t> Discovery::HandleReply(std::string_view bytes, std::size_t length,
+                                                  std::string_view source, ServerList& servers) {
+    if (length > kMaxReply || bytes.size() > length) {
+        return std::nullopt;
+    }
+    const std::string_view text = bytes.substr(0, bytes.find('\0'));
+    const std::size_t bar = text.find('|');
+    if (bar == std::string_view::npos || text.substr(0, bar) != kReplyTag) {
+        return std::nullopt;
+    }
+    const std::string_view name = text.substr(bar + 1);
+    if (!CarriableName(name)) {
+        return std::nullopt;
+    }
+    return servers.AddDiscovered(source, name);
+}
+
+}  // namespace kv
