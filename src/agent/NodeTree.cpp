@@ -71,7 +71,7 @@ void NodeTree::Kill(Id root) {
 void NodeTree::ReleaseStorageIfEmpty() {
     if (alive_ == 0 && !nodes_.empty()) {
         idBase_ += static_cast<Id>(nodes_.size());
-        std::vector<Node>().swap(nodes_);
+        decltype(nodes_)().swap(nodes_);
     }
 }
 
@@ -166,7 +166,7 @@ NodeTree::AppendBatch::AppendBatch(NodeTree& tree, Id parent, std::size_t expect
       parent_(parent),
       firstNew_(static_cast<Id>(tree.idBase_ + tree.nodes_.size())),
       firstRow_(tree.Children(parent).size()) {
-    std::vector<Node>& nodes = tree_.nodes_;
+    auto& nodes = tree_.nodes_;
     const std::size_t wanted = nodes.size() + expectedNodes;
     if (wanted > nodes.capacity()) {
         nodes.reserve(std::max(wanted, nodes.capacity() + nodes.capacity() / 2));

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "agent/HugePageAllocator.h"
+
 namespace kv {
 
 // Pictures of the server pane's nodes.
@@ -111,7 +113,7 @@ private:
 
     // Ids below idBase_ belonged to nodes released by an earlier emptying of the tree.
     Id idBase_ = 0;
-    std::vector<Node> nodes_;
+    std::vector<Node, HugePageAllocator<Node>> nodes_;
     std::vector<Id> topLevel_;
     std::size_t alive_ = 0;
     Observer* observer_ = nullptr;

@@ -42,39 +42,40 @@ void AppendAllChild(const TTreeList& list, TTreeList::Index source, NodeTree& tr
     if (source == TTreeList::kNone) {
         return;
     }
-    const TTreeList::Node& top = list.At(source);
-    if (top.level == 1 && Contains(top.text, kDirMarker)) {
+    const std::uint32_t topLevel = list.Level(source);
+    if (topLevel == 1 && Contains(list.Text(source), kDirMarker)) {
         progress.StepIt();
     }
     // The subtree of a scratch node is the run of following nodes deeper than it.
     TTreeList::Index end = source + 1;
-    while (end < list.Count() && list.At(end).level > top.level) {
+    while (end < list.Count() && list.Level(end) > topLevel) {
         ++end;
     }
     NodeTree::AppendBatch batch(tree, destination, end - source - 1);
     // destinations[d]: the pane node of the latest scratch node d levels below `source`.
     std::vector<NodeTree::Id> destinations{destination};
     for (TTreeList::Index i = source + 1; i < end; ++i) {
-        const TTreeList::Node& node = list.At(i);
-        const std::size_t depth = node.level - top.level;
+        const std::string_view text = list.Text(i);
+        const std::uint32_t level = list.Level(i);
+        const std::uint32_t childCount = list.ChildCount(i);
+        const std::size_t depth = level - topLevel;
         const NodeTree::Id parent = destinations[depth - 1];
         NodeTree::Id id;
         bool directory = false;
-        if (Contains(node.text, kDirMarker)) {
+        if (Contains(text, kDirMarker)) {
             directory = true;
-            id = batch.Append(parent, RemoveAll(node.text, kDirMarker), Picture::Directory,
-                              Picture::DirectoryOpen, node.childCount);
-        } else if (!Contains(node.text, kNoticeMarker)) {
-            id = batch.Append(parent, std::string(node.text), Picture::File, Picture::File,
-                              node.childCount);
+            id = batch.Append(parent, RemoveAll(text, kDirMarker), Picture::Directory,
+                              Picture::DirectoryOpen, childCount);
+        } else if (!Contains(text, kNoticeMarker)) {
+            id = batch.Append(parent, std::string(text), Picture::File, Picture::File, childCount);
         } else {
-            id = batch.Append(parent, RemoveAll(node.text, kNoticeMarker), Picture::Notice,
-                              Picture::Notice, node.childCount);
+            id = batch.Append(parent, RemoveAll(text, kNoticeMarker), Picture::Notice,
+                              Picture::Notice, childCount);
         }
-        if (node.childCount == 0) {
+        if (childCount == 0) {
             continue;
         }
-        if (node.level == 1 && directory) {
+        if (level == 1 && directory) {
             progress.StepIt();
         }
         if (destinations.size() == depth) {

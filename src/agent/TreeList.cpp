@@ -39,13 +39,22 @@ ETreeViewError::ETreeViewError(std::string_view lineText, std::size_t lineNumber
     : std::runtime_error(TreeViewErrorMessage(lineText)), lineNumber_(lineNumber), level_(level) {}
 
 void TTreeList::Clear() {
+    reply_ = nullptr;
     nodes_.clear();
     fields_.clear();
 }
 
-TTreeList::TSubItems TTreeList::SubItems(Index node) const {
+std::string_view TTreeList::Text(Index node) const {
     const Node& n = At(node);
-    return TSubItems(fields_.data() + n.firstField, n.fieldCount);
+    return n.textLength ? std::string_view(reply_ + n.textOffset, n.textLength)
+                        : std::string_view();
+}
+
+TTreeList::TSubItems TTreeList::SubItems(Index node) const {
+    const std::uint32_t first = At(node).firstField;
+    const std::size_t next =
+        node + 1u < nodes_.size() ? nodes_[node + 1].firstField : fields_.size();
+    return TSubItems(fields_.data() + first, next - first);
 }
 
 void TTreeList::LoadFromBuffer(std::string_view reply) {
@@ -53,6 +62,11 @@ void TTreeList::LoadFromBuffer(std::string_view reply) {
     if (reply.empty()) {
         return;
     }
+    // Offsets and indexes are 32 bits wide; kNone stays out of reach.
+    if (reply.size() >= std::numeric_limits<std::uint32_t>::max()) {
+        throw std::length_error("tree reply too large");
+    }
+    reply_ = reply.data();
     const char* p = reply.data();
     const char* const end = Find(p, p + reply.size(), '\0');
     if (p == end) {
@@ -80,19 +94,15 @@ void TTreeList::LoadFromBuffer(std::string_view reply) {
         const char* tab = Find(q, lineEnd, '\t');
         const std::string_view text = Field(q, tab);
 
-        if (nodes_.size() >= std::numeric_limits<Index>::max() - 1) {
-            Clear();
-            throw std::length_error("tree reply has too many lines");
-        }
         const auto index = static_cast<Index>(nodes_.size());
         Node node;
-        node.text = text;
+        node.textOffset = static_cast<std::uint32_t>(q - reply_);
+        node.textLength = static_cast<std::uint32_t>(text.size());
+        node.firstField = static_cast<std::uint32_t>(fields_.size());
         if (path.empty()) {
             path.push_back(index);
         } else if (indent == path.size()) {
-            const Index previous = path.back();
-            node.parent = previous;
-            nodes_[previous].firstChild = index;
+            node.parent = path.back();
             path.push_back(index);
         } else if (indent > path.size()) {
             const std::string offending(text);
@@ -110,7 +120,6 @@ void TTreeList::LoadFromBuffer(std::string_view reply) {
             ++nodes_[node.parent].childCount;
         }
         if (tab != lineEnd) {
-            node.firstField = static_cast<std::uint32_t>(fields_.size());
             const char* f = tab + 1;
             for (;;) {
                 const char* next = Find(f, lineEnd, '\t');
@@ -120,11 +129,6 @@ void TTreeList::LoadFromBuffer(std::string_view reply) {
                 }
                 f = next + 1;
             }
-            if (fields_.size() >= std::numeric_limits<std::uint32_t>::max()) {
-                Clear();
-                throw std::length_error("tree reply has too many fields");
-            }
-            node.fieldCount = static_cast<std::uint32_t>(fields_.size() - node.firstField);
         }
         nodes_.push_back(node);
 

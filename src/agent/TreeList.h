@@ -9,6 +9,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "agent/HugePageAllocator.h"
+
 namespace kv {
 
 // A tree reply line is indented more than one level below the line before it.
@@ -38,18 +40,8 @@ public:
     // The extra fields of one node, in line order.
     using TSubItems = std::span<const std::string_view>;
 
-    struct Node {
-        std::string_view text;  // first field, markers still in it
-        Index parent = kNone;
-        Index firstChild = kNone;
-        Index nextSibling = kNone;
-        std::uint32_t level = 0;  // 0 for top-level nodes, their children 1, ...
-        std::uint32_t childCount = 0;
-        std::uint32_t firstField = 0;  // into the list's extra field store
-        std::uint32_t fieldCount = 0;
-    };
-
     // Replaces the content with the parse of `reply`. On ETreeViewError the list is left empty.
+    // Throws std::length_error for a reply of 4 GiB or more.
     void LoadFromBuffer(std::string_view reply);
     // Refused at compile time: the nodes would refer into a string about to go.
     template <class S>
@@ -61,12 +53,35 @@ public:
     std::size_t Count() const { return nodes_.size(); }
     // The first top-level node (the root directory line), or kNone for an empty list.
     Index First() const { return nodes_.empty() ? kNone : 0; }
-    const Node& At(Index node) const { return nodes_.at(node); }
-    std::string_view Text(Index node) const { return At(node).text; }
+
+    // Accessors throw std::out_of_range for an index past the end.
+    // The first field, markers still in it.
+    std::string_view Text(Index node) const;
     TSubItems SubItems(Index node) const;
+    // 0 for top-level nodes, 1 for their children, ...
+    std::uint32_t Level(Index node) const { return At(node).level; }
+    Index Parent(Index node) const { return At(node).parent; }
+    // In reply order a node's first child, if any, is the node right after it.
+    Index FirstChild(Index node) const { return At(node).childCount ? node + 1 : kNone; }
+    Index NextSibling(Index node) const { return At(node).nextSibling; }
+    std::uint32_t ChildCount(Index node) const { return At(node).childCount; }
 
 private:
-    std::vector<Node> nodes_;
+    // Kept small: a large reply makes a million of these.
+    struct Node {
+        std::uint32_t textOffset = 0;  // into the reply
+        std::uint32_t textLength = 0;
+        Index parent = kNone;
+        Index nextSibling = kNone;
+        std::uint32_t level = 0;
+        std::uint32_t childCount = 0;
+        // The node's extra fields run from here to the next node's firstField.
+        std::uint32_t firstField = 0;
+    };
+    const Node& At(Index node) const { return nodes_.at(node); }
+
+    const char* reply_ = nullptr;
+    std::vector<Node, HugePageAllocator<Node>> nodes_;
     std::vector<std::string_view> fields_;
 };
 

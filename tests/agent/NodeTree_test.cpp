@@ -1,5 +1,6 @@
 #include "agent/NodeTree.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -211,6 +212,23 @@ TEST_F(NodeTreeTest, RemotePathIsNotCutShortByAnEntryCaptionedSlash) {
     const Id odd = Add(tree, root, "/");
     const Id file = Add(tree, odd, "f");
     EXPECT_EQ(RemotePath(tree, file), "///f");
+}
+
+TEST(HugePageAllocatorTest, LargeBlocksAreAlignedAndKeepTheirContentWhileGrowing) {
+    std::vector<std::uint32_t, HugePageAllocator<std::uint32_t>> values;
+    for (std::uint32_t i = 0; i < 3'000'000; ++i) {
+        values.push_back(i * 7);
+        if (values.size() == values.capacity() &&
+            values.size() * sizeof(std::uint32_t) > (2u << 20)) {
+            EXPECT_EQ(reinterpret_cast<std::uintptr_t>(values.data()) % (2u << 20), 0u);
+        }
+    }
+    for (std::uint32_t i = 0; i < values.size(); i += 4099) {
+        ASSERT_EQ(values[i], i * 7);
+    }
+    values.resize(10);
+    values.shrink_to_fit();
+    EXPECT_EQ(values.back(), 63u);
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ using namespace std::string_literals;
 std::vector<std::string> Shape(const TTreeList& list) {
     std::vector<std::string> shape;
     for (TTreeList::Index i = 0; i < list.Count(); ++i) {
-        shape.push_back(std::to_string(list.At(i).level) + " " + std::string(list.Text(i)));
+        shape.push_back(std::to_string(list.Level(i)) + " " + std::string(list.Text(i)));
     }
     return shape;
 }
@@ -80,15 +80,15 @@ TEST(TreeListTest, TabsAndSpacesEachCountOneLevel) {
     TTreeList list;
     list.LoadFromBuffer("root\n a\n\t b\n \tc\n \t d\n\t\te");
     EXPECT_EQ(Shape(list), (std::vector<std::string>{"0 root", "1 a", "2 b", "2 c", "3 d", "2 e"}));
-    EXPECT_EQ(list.At(4).parent, 3u);
-    EXPECT_EQ(list.At(5).parent, 1u);
+    EXPECT_EQ(list.Parent(4), 3u);
+    EXPECT_EQ(list.Parent(5), 1u);
 }
 
 TEST(TreeListTest, FirstLineIsTopLevelWhateverItsIndentation) {
     TTreeList list;
     list.LoadFromBuffer("\t\t\troot\n\tchild\nsecond");
     EXPECT_EQ(Shape(list), (std::vector<std::string>{"0 root", "1 child", "0 second"}));
-    EXPECT_EQ(list.At(0).nextSibling, 2u);
+    EXPECT_EQ(list.NextSibling(0), 2u);
 }
 
 TEST(TreeListTest, LinksChildrenSiblingsAndClimbsSeveralLevels) {
@@ -96,19 +96,20 @@ TEST(TreeListTest, LinksChildrenSiblingsAndClimbsSeveralLevels) {
     list.LoadFromBuffer("r\n\ta\n\t\ta1\n\t\t\ta11\n\t\ta2\n\tb\n\t\t\n\tc\nr2\n\tx");
     EXPECT_EQ(Shape(list), (std::vector<std::string>{"0 r", "1 a", "2 a1", "3 a11", "2 a2", "1 b",
                                                      "2 ", "1 c", "0 r2", "1 x"}));
-    const auto& r = list.At(0);
-    EXPECT_EQ(r.firstChild, 1u);
-    EXPECT_EQ(r.childCount, 3u);
-    EXPECT_EQ(r.nextSibling, 8u);
-    EXPECT_EQ(list.At(1).nextSibling, 5u);
-    EXPECT_EQ(list.At(2).nextSibling, 4u);
-    EXPECT_EQ(list.At(3).nextSibling, TTreeList::kNone);
-    EXPECT_EQ(list.At(4).parent, 1u);
-    EXPECT_EQ(list.At(5).nextSibling, 7u);
-    EXPECT_EQ(list.At(6).parent, 5u);
-    EXPECT_EQ(list.At(7).parent, 0u);
-    EXPECT_EQ(list.At(8).parent, TTreeList::kNone);
-    EXPECT_EQ(list.At(9).parent, 8u);
+    EXPECT_EQ(list.FirstChild(0), 1u);
+    EXPECT_EQ(list.ChildCount(0), 3u);
+    EXPECT_EQ(list.NextSibling(0), 8u);
+    EXPECT_EQ(list.FirstChild(3), TTreeList::kNone);
+    EXPECT_EQ(list.FirstChild(5), 6u);
+    EXPECT_EQ(list.NextSibling(1), 5u);
+    EXPECT_EQ(list.NextSibling(2), 4u);
+    EXPECT_EQ(list.NextSibling(3), TTreeList::kNone);
+    EXPECT_EQ(list.Parent(4), 1u);
+    EXPECT_EQ(list.NextSibling(5), 7u);
+    EXPECT_EQ(list.Parent(6), 5u);
+    EXPECT_EQ(list.Parent(7), 0u);
+    EXPECT_EQ(list.Parent(8), TTreeList::kNone);
+    EXPECT_EQ(list.Parent(9), 8u);
 }
 
 TEST(TreeListTest, FieldsSplitAtEveryTabWithEscAsEmpty) {
@@ -157,8 +158,8 @@ TEST(TreeListTest, DeepChainParses) {
     TTreeList list;
     list.LoadFromBuffer(reply);
     ASSERT_EQ(list.Count(), depth);
-    EXPECT_EQ(list.At(depth - 1).level, depth - 1);
-    EXPECT_EQ(list.At(depth - 1).parent, depth - 2);
+    EXPECT_EQ(list.Level(depth - 1), depth - 1);
+    EXPECT_EQ(list.Parent(depth - 1), depth - 2);
 }
 
 }  // namespace

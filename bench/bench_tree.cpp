@@ -1,0 +1,239 @@
+// Parse and build of a large tree reply: entries per second for the parse alone, for parse +
+// build into the pane's node tree, and the memory the built nodes keep. Prints numbers only;
+// never fails on a time.
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include <malloc.h>
+#include <sys/resource.h>
+
+#include "agent/NodeTree.h"
+#include "agent/SubtreeBuilder.h"
+#include "agent/TreeList.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kEntries = 1000000;
+constexpr int kRounds = 7;
+
+struct Random {
+    std::uint64_t state = 0x9e3779b97f4a7c15ULL;
+    std::uint32_t Next() {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return static_cast<std::uint32_t>(state >> 11);
+    }
+    std::uint32_t Below(std::uint32_t n) { return Next() % n; }
+};
+
+const char* const kStems[] = {"lib",    "log",     "config", "cache",  "data",     "index",
+                              "share",  "include", "python", "module", "messages", "backup",
+                              "kernel", "locale",  "doc",    "man",    "systemd",  "x86_64"};
+const char* const kSuffixes[] = {"", ".so", ".conf", ".log", ".txt", ".h", ".py", ".gz", ".1"};
+
+std::string Name(Random& random) {
+    std::string name = kStems[random.Below(std::size(kStems))];
+    if (random.Below(2) == 0) {
+        name += '-';
+        name += std::to_string(random.Below(100000));
+    }
+    name += kSuffixes[random.Below(std::size(kSuffixes))];
+    return name;
+}
+
+// A root line, then directories with a few subdirectories and a tail of files, TAB-indented
+// and depth first, as an Agent lists a Unix file system; now and then a notice or extra field.
+std::string MakeListing(std::size_t entries) {
+    Random random;
+    std::string text = "IsDir /\n";
+    std::size_t made = 0;
+    struct Pending {
+        std::uint32_t level;
+        std::uint32_t subdirectories;
+    };
+    std::vector<Pending> stack{{1, 24}};
+    while (made < entries) {
+        if (stack.empty()) {
+            stack.push_back({1, 8});
+        }
+        Pending& top = stack.back();
+        const std::uint32_t level = top.level;
+        const std::uint32_t files = random.Below(level < 3 ? 4 : 24);
+        for (std::uint32_t i = 0; i < files && made < entries; ++i, ++made) {
+            text.append(level, '\t');
+            if (random.Below(500) == 0) {
+                text += "IsEnd ";
+            }
+            text += Name(random);
+            if (random.Below(50) == 0) {
+                text += "\t\x1b";
+            }
+            text += '\n';
+        }
+        if (top.subdirectories == 0 || made >= entries) {
+            stack.pop_back();
+            continue;
+        }
+        --top.subdirectories;
+        text.append(level, '\t').append("IsDir ").append(Name(random)).append("\n");
+        ++made;
+        const std::uint32_t fanOut = level < 2 ? 12 : level < 6 ? random.Below(6) : 0;
+        stack.push_back({level + 1, fanOut});
+    }
+    return text;
+}
+
+double Seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
+
+// User + system time of this process: on a shared machine the wall clock also counts the
+// time other processes held the cores.
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Bytes handed out by malloc, from the heap and from separate mappings.
+std::size_t HeapInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+// The simplest parse into a node vector: line ends and indentation, nothing else.
+struct PlainNode {
+    std::string_view text;
+    std::uint32_t level;
+};
+std::size_t PlainParse(std::string_view text, std::vector<PlainNode>& nodes) {
+    nodes.clear();
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p < end) {
+        const char* nl = static_cast<const char*>(std::memchr(p, '\n', end - p));
+        if (!nl) {
+            nl = end;
+        }
+        const char* q = p;
+        while (q < nl && (*q == '\t' || *q == ' ')) {
+            ++q;
+        }
+        nodes.push_back({{q, static_cast<std::size_t>(nl - q)}, static_cast<std::uint32_t>(q - p)});
+        p = nl + 1;
+    }
+    return nodes.size();
+}
+
+long StatusKb(const char* field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(field, 0) == 0) {
+            return std::stol(line.substr(std::strlen(field)));
+        }
+    }
+    return -1;
+}
+
+void ResetPeak() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+}  // namespace
+
+int main() {
+    const std::string listing = MakeListing(kEntries);
+    std::size_t lines = static_cast<std::size_t>(std::count(listing.begin(), listing.end(), '\n'));
+    std::printf("listing: %zu lines, %.1f MB\n", lines, listing.size() / 1e6);
+
+    std::vector<double> plain, parse, build, destroy, parseCpu, buildCpu;
+    std::vector<PlainNode> plainNodes;
+    plainNodes.reserve(lines + 1);
+    for (int round = 0; round < kRounds; ++round) {
+        auto t0 = Clock::now();
+        PlainParse(listing, plainNodes);
+        plain.push_back(Seconds(Clock::now() - t0));
+
+        kv::TTreeList list;
+        double c0 = CpuSeconds();
+        t0 = Clock::now();
+        list.LoadFromBuffer(listing);
+        parse.push_back(Seconds(Clock::now() - t0));
+        parseCpu.push_back(CpuSeconds() - c0);
+        list.Clear();
+
+        auto tree = std::make_unique<kv::NodeTree>();
+        const kv::NodeTree::Id server =
+            tree->Append(kv::NodeTree::kNone, "192.0.2.1", kv::Picture::ServerNotLoaded,
+                         kv::Picture::ServerNotLoaded);
+        kv::TreeProgress progress;
+        c0 = CpuSeconds();
+        t0 = Clock::now();
+        kv::BuildServerSubtree(*tree, server, listing, progress);
+        build.push_back(Seconds(Clock::now() - t0));
+        buildCpu.push_back(CpuSeconds() - c0);
+
+        t0 = Clock::now();
+        tree.reset();
+        destroy.push_back(Seconds(Clock::now() - t0));
+    }
+    const double entries = static_cast<double>(lines);
+    std::printf("plain line split   : %7.1f ms  %6.1f M lines/s\n", Median(plain) * 1e3,
+                entries / Median(plain) / 1e6);
+    std::printf(
+        "TTreeList parse    : %7.1f ms  %6.1f M entries/s  (%.2fx the plain split)  "
+        "cpu %.1f ms\n",
+        Median(parse) * 1e3, entries / Median(parse) / 1e6, Median(parse) / Median(plain),
+        Median(parseCpu) * 1e3);
+    std::printf(
+        "parse + build      : %7.1f ms  %6.1f M entries/s  (best %.1f ms, goal 150 ms)  "
+        "cpu %.1f ms\n",
+        Median(build) * 1e3, entries / Median(build) / 1e6,
+        *std::min_element(build.begin(), build.end()) * 1e3, Median(buildCpu) * 1e3);
+    std::printf("tree destruction   : %7.1f ms\n", Median(destroy) * 1e3);
+
+    // Memory: what the built nodes keep once the scratch tree is gone (resident growth: the
+    // node arena is mapped apart from malloc; captions and child lists come from malloc),
+    // and the peak resident growth during parse + build.
+    malloc_trim(0);
+    const std::size_t heapBefore = HeapInUse();
+    const long rssBefore = StatusKb("VmRSS:");
+    ResetPeak();
+    kv::NodeTree tree;
+    const kv::NodeTree::Id server =
+        tree.Append(kv::NodeTree::kNone, "192.0.2.1", kv::Picture::ServerNotLoaded,
+                    kv::Picture::ServerNotLoaded);
+    kv::TreeProgress progress;
+    kv::BuildServerSubtree(tree, server, listing, progress);
+    const long peak = StatusKb("VmHWM:");
+    const long rssAfter = StatusKb("VmRSS:");
+    const std::size_t heapAfter = HeapInUse();
+    const double kept = (rssAfter - rssBefore) * 1e3;
+    std::printf("nodes kept         : %7.1f MB  (%zu nodes, %.0f bytes per node, goal 150 MB)\n",
+                kept / 1e6, tree.Size(), kept / static_cast<double>(tree.Size()));
+    std::printf("  of which malloc  : %7.1f MB  (captions over 15 bytes, child lists)\n",
+                (heapAfter - heapBefore) / 1e6);
+    std::printf("peak RSS growth    : %7.1f MB  (parse scratch included)\n",
+                (peak - rssBefore) / 1e3);
+    std::printf("progress position  : %d\n", progress.position);
+    return 0;
+}
