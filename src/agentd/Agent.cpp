@@ -127,6 +127,11 @@ Agent::Agent(const AgentOptions& options, DailyLog::Clock clock, ServerLimits li
     handler_.Log().Append(Sjis("Kestrelviewエージェントを起動しました。 ") + ListeningLine());
 }
 
+void Agent::Run() {
+    loop_.Run();
+    handler_.Log().Append(Sjis("Kestrelviewエージェントを停止しました。"));
+}
+
 std::string Agent::ListeningLine() const {
     return "listening on " + address_ + ":" + std::to_string(loop_.Port());
 }

@@ -24,7 +24,8 @@ public:
     // "listening on ADDRESS:PORT"
     std::string ListeningLine() const;
 
-    void Run() { loop_.Run(); }
+    // Serves until Stop(), then writes the stop into today's log.
+    void Run();
     // Safe from another thread and from a signal handler.
     void Stop() { loop_.Stop(); }
 

@@ -142,6 +142,10 @@ TEST(AgentServer, SettingSurvivesARestartWithTheSameStateDirectory) {
         agent.Stop();
         runner.join();
     }
+    // Each run leaves its start and its stop in the day's log.
+    const std::string log = EucToSjis(dir.Read("state/log/20260301.log"));
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2 + 2 + 2);
+    EXPECT_TRUE(log.ends_with(Sjis("Kestrelviewエージェントを停止しました。") + "\r\n"));
 }
 
 TEST(AgentServer, FileViewServesOnlyFilesInsideTheRootAndTheLogDirectory) {
