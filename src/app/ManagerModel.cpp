@@ -858,7 +858,8 @@ void ManagerModel::BtnLineDelClick() {
 // ---- Saving settings ---------------------------------------------------------------
 
 void ManagerModel::SaveDefaultFiles() {
-    SaveDefaultSetting(servers_.Entry(0).SettingText, rowsTable_, mailTable_, dataDir_);
+    SaveDefaultSetting(servers_.Entry(0).SettingText, rowsTable_, mailTable_, dataDir_,
+                       hiddenDefaultRecords_);
 }
 
 void ManagerModel::BtnGrdSaveClick() {
@@ -875,8 +876,8 @@ void ManagerModel::BtnGrdSaveClick() {
         return;
     }
     CaptureWatchSetting(*index);
-    if (isDefault) {
-        SaveDefaultSetting(servers_.Entry(*index).SettingText, rowsTable_, mailTable_, dataDir_);
+    if (isDefault && *index == 0) {
+        SaveDefaultFiles();
     } else {
         UploadWatchSetting(*index);
     }

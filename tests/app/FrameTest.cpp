@@ -32,6 +32,18 @@ TEST(Connection, PortRange) {
     EXPECT_EQ(f.requests.port, "8080");
 }
 
+TEST(Connection, PortTextThatIsNotAWholeNumberIsRefusedLikeAPortOutOfRange) {
+    ManagerFixture f;
+    f.Start();
+    f.model->ChangePort("12ab");
+    EXPECT_EQ(f.model->Connection().PortText(), "4009");
+    EXPECT_EQ(f.model->Connection().AgentPort(), "4009");
+    EXPECT_EQ(f.user.messages,
+              (std::vector<std::string>{Sjis("ポートの指定範囲は1024-65534です。")}));
+    EXPECT_TRUE(f.user.errors.empty());
+    EXPECT_EQ(f.requests.port, "4009");
+}
+
 TEST(Connection, SameValueTriggersNothingAndCredentialsApplyAtOnce) {
     ManagerFixture f;
     f.Start();

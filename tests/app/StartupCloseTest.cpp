@@ -60,9 +60,16 @@ TEST(Startup, DefaultRowsBeyondTheGridAreAnnouncedAndKeptOnSave) {
     EXPECT_EQ(f.model->Grid().Cell(128, 1), "/f128");
 
     f.model->Execute(CommandId::GrdSave);
+    for (int i = 0; i < 120; ++i) {
+        f.model->Execute(CommandId::LineDel);
+    }
+    f.model->Execute(CommandId::GrdSave);
+    f.model->Execute(CommandId::GrdSave);
     const std::string saved = f.dir.Read("Kestrelview.cnf");
     EXPECT_NE(saved.find("/f129"), std::string::npos);
     EXPECT_NE(saved.find("/f130"), std::string::npos);
+    EXPECT_EQ(saved.find("/f1\""), std::string::npos);
+    EXPECT_NE(saved.find("/f128"), std::string::npos);
 }
 
 TEST(Startup, DataDirectoryChoice) {
