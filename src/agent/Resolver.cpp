@@ -1,6 +1,7 @@
 #include "agent/Resolver.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include <arpa/inet.h>
 #include <netdb.h>
@@ -9,6 +10,35 @@
 namespace kv {
 
 namespace {
+
+// Four decimal parts of 0 to 255 joined by dots; leading zeros are allowed and change
+// nothing ("192.168.001.010" is 192.168.1.10), as the address fields are typed.
+bool ParseDottedQuad(const std::string& text, in_addr& address) {
+    std::uint32_t value = 0;
+    std::size_t at = 0;
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0) {
+            if (at >= text.size() || text[at] != '.') {
+                return false;
+            }
+            ++at;
+        }
+        const std::size_t start = at;
+        std::uint32_t number = 0;
+        for (; at < text.size() && text[at] != '.'; ++at) {
+            number = number * 10 + static_cast<std::uint32_t>(text[at] - '0');
+            if (number > 255) {
+                return false;
+            }
+        }
+        if (at == start) {
+            return false;
+        }
+        value = value << 8 | number;
+    }
+    address.s_addr = htonl(value);
+    return at == text.size();
+}
 
 class SystemResolver : public Resolver {
 protected:
@@ -39,7 +69,7 @@ Resolver::Result Resolver::Lookup(const std::string& host) {
         return Resolve(host);
     }
     Result result;
-    result.found = inet_pton(AF_INET, host.c_str(), &result.address) == 1;
+    result.found = ParseDottedQuad(host, result.address);
     result.error = result.found ? 0 : EAI_NONAME;
     return result;
 }

@@ -19,8 +19,9 @@ public:
     virtual ~Resolver() = default;
 
     // A text of digits and dots only (the empty text included) is taken as an address and
-    // never looked up: a valid dotted quad is found at once, anything else
-    // (999.999.999.999, 1.2.3) is not found. Other texts go to Resolve.
+    // never looked up: four decimal parts of 0 to 255 are found at once, leading zeros
+    // allowed (192.168.001.010 is 192.168.1.10); anything else (999.999.999.999, 1.2.3)
+    // is not found. Other texts go to Resolve.
     Result Lookup(const std::string& host);
 
     // Asks the system (getaddrinfo, IPv4 only).

@@ -37,7 +37,14 @@ TEST(Resolver, TakesDigitsAndDotsAsAnAddressWithoutLookup) {
     ASSERT_TRUE(valid.found);
     EXPECT_EQ(Dotted(valid.address), "192.168.0.10");
 
-    for (const char* bad : {"999.999.999.999", "1.2.3", "1.2.3.4.5", "256.0.0.1", "", "..."}) {
+    // Leading zeros, as the address fields keep them, are decimal, never octal.
+    const Resolver::Result padded = resolver.Lookup("192.168.001.010");
+    ASSERT_TRUE(padded.found);
+    EXPECT_EQ(Dotted(padded.address), "192.168.1.10");
+    EXPECT_EQ(Dotted(resolver.Lookup("000.0.00.0255").address), "0.0.0.255");
+
+    for (const char* bad : {"999.999.999.999", "1.2.3", "1.2.3.4.5", "1.2.3.4.", ".1.2.3", "1..2.3",
+                            "256.0.0.1", "", "..."}) {
         const Resolver::Result result = resolver.Lookup(bad);
         EXPECT_FALSE(result.found) << bad;
         EXPECT_EQ(result.error, EAI_NONAME) << bad;
