@@ -51,8 +51,8 @@ Byte ByteAt(const Byte* in, std::size_t n, std::size_t i) {
 
 // Within a block, `takers` marks the bytes that take the following byte with them when the
 // walk meets them. The walk enters every run of such bytes at the run's first byte (the
-// byte before a run is never taken), so a byte of a run begins a pair exactly when its
-// distance from the run's start is even. The sum clears the runs that start at even bits.
+// byte before a run takes nothing with it), so a byte of a run begins a pair exactly when
+// its distance from the run's start is even. The sum clears the runs that start at even bits.
 std::uint32_t PairStarts(std::uint32_t takers) {
     constexpr std::uint32_t kEven = 0x55555555;
     const std::uint32_t runStarts = takers & ~(takers << 1);

@@ -220,12 +220,12 @@ TEST(JapaneseConversion, FastPathMatchesScalarOnRandomTexts) {
 
 TEST(JapaneseConversion, FastPathMatchesScalarAtEverySplitNearBlockBoundaries) {
     const std::string pairs = "\xA4\xA2\xB4\xC1\xBB\xFA\xA4\xA4\xA5\xA2\xA1\xBC\xCF\xD3\xF4\xA6";
-    const std::vector<std::string> specials = {"x",    "\x8E\xB1", "\xB1", "\x8F", "\x80",
+    const std::vector<std::string> oddities = {"x",    "\x8E\xB1", "\xB1", "\x8F", "\x80",
                                                "\xFF", "\xA4",     "\x82", "\xA0", "\r\n"};
-    for (const std::string& special : specials) {
+    for (const std::string& oddity : oddities) {
         for (std::size_t at = 0; at <= 40; ++at) {
             std::string text = pairs + pairs + pairs + pairs;
-            text.insert(at, special);
+            text.insert(at, oddity);
             for (std::size_t cut = 0; cut <= text.size(); ++cut) {
                 ExpectSameAsScalar(std::string_view(text).substr(0, cut));
                 ExpectSameAsScalar(std::string_view(text).substr(cut));
