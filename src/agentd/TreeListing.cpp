@@ -38,9 +38,14 @@ std::vector<Entry> ReadEntries(const std::string& directory, std::size_t& skippe
             ++skipped;
             continue;
         }
-        struct stat info {};
-        const bool directoryEntry =
-            lstat(Join(directory, name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+        // The entry type from the directory itself saves a stat per entry where the file
+        // system gives it.
+        bool directoryEntry = item->d_type == DT_DIR;
+        if (item->d_type == DT_UNKNOWN) {
+            struct stat info {};
+            directoryEntry =
+                lstat(Join(directory, name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+        }
         entries.push_back({name, std::move(*wire), directoryEntry});
     }
     closedir(stream);
