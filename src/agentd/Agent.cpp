@@ -5,7 +5,6 @@
 #include <ctime>
 #include <filesystem>
 #include <stdexcept>
-#include <system_error>
 #include <utility>
 
 #include <unistd.h>
