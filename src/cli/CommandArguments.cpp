@@ -1,0 +1,90 @@
+#include "cli/CommandArguments.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "cli/UsageError.h"
+
+namespace kv {
+
+int WholeNumberArgument(std::string_view text, int min, int max, std::string_view what) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < min ||
+        value > max) {
+        throw UsageError(std::string(what) + " must be a whole number from " + std::to_string(min) +
+                         " to " + std::to_string(max) + ", not '" + std::string(text) + "'");
+    }
+    return value;
+}
+
+CommandArguments::CommandArguments(const std::vector<std::string>& arguments,
+                                   const CommandSyntax& syntax) {
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (optionsEnded || !argument.starts_with("--")) {
+            positionals_.push_back(argument);
+            continue;
+        }
+        if (argument == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const std::size_t equals = argument.find('=');
+        const std::string name = argument.substr(0, equals);
+        if (name == "--help" && equals == std::string::npos) {
+            help_ = true;
+            continue;
+        }
+        const auto spec = std::find_if(syntax.options.begin(), syntax.options.end(),
+                                       [&](const OptionSpec& o) { return o.name == name; });
+        if (spec == syntax.options.end()) {
+            throw UsageError("unknown option " + name);
+        }
+        if (options_.contains(name)) {
+            throw UsageError("option " + name + " given twice");
+        }
+        std::string value;
+        if (!spec->takesValue) {
+            if (equals != std::string::npos) {
+                throw UsageError("option " + name + " takes no value");
+            }
+        } else if (equals != std::string::npos) {
+            value = argument.substr(equals + 1);
+        } else if (i + 1 < arguments.size()) {
+            value = arguments[++i];
+        } else {
+            throw UsageError("option " + name + " needs a value");
+        }
+        options_.emplace(name, std::move(value));
+    }
+    if (help_) {
+        return;
+    }
+    if (positionals_.size() < syntax.minPositionals) {
+        throw UsageError("missing argument");
+    }
+    if (positionals_.size() > syntax.maxPositionals) {
+        throw UsageError("unexpected argument '" + positionals_[syntax.maxPositionals] + "'");
+    }
+}
+
+bool CommandArguments::Has(std::string_view option) const {
+    return options_.find(option) != options_.end();
+}
+
+std::optional<std::string> CommandArguments::Value(std::string_view option) const {
+    const auto it = options_.find(option);
+    if (it == options_.end()) {
+        return std::nullopt;
+    }
+    return it->second;
+}
+
+int CommandArguments::Number(std::string_view option, int min, int max, int fallback) const {
+    const std::optional<std::string> value = Value(option);
+    return value ? WholeNumberArgument(*value, min, max, option) : fallback;
+}
+
+}  // namespace kv

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kv {
+
+struct OptionSpec {
+    std::string_view name;  // "--name"
+    bool takesValue = false;
+};
+
+// What a command accepts after its name.
+struct CommandSyntax {
+    std::vector<OptionSpec> options;
+    std::size_t minPositionals = 0;
+    std::size_t maxPositionals = 0;
+};
+
+// A whole decimal number from `min` to `max`, or UsageError naming `what`.
+int WholeNumberArgument(std::string_view text, int min, int max, std::string_view what);
+
+// A command's arguments read against its syntax: options anywhere among the positional
+// arguments, "--opt value" or "--opt=value", "--" ends the options, and "--help" is known
+// to every command. Throws UsageError for an unknown or repeated option, a missing value
+// and a wrong number of positional arguments (unless --help was given).
+class CommandArguments {
+public:
+    CommandArguments(const std::vector<std::string>& arguments, const CommandSyntax& syntax);
+
+    bool Help() const { return help_; }
+    std::size_t Count() const { return positionals_.size(); }
+    const std::string& Positional(std::size_t index) const { return positionals_.at(index); }
+    bool Has(std::string_view option) const;
+    std::optional<std::string> Value(std::string_view option) const;
+    // The option's value as a whole decimal number from `min` to `max`; `fallback` when the
+    // option is absent. Throws UsageError otherwise.
+    int Number(std::string_view option, int min, int max, int fallback) const;
+
+private:
+    bool help_ = false;
+    std::vector<std::string> positionals_;
+    std::map<std::string, std::string, std::less<>> options_;
+};
+
+}  // namespace kv

@@ -1,0 +1,70 @@
+#include "cli/DefaultSettingCommands.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "cli/DataFiles.h"
+#include "settings/FetchAndSave.h"
+#include "settings/ImportExport.h"
+#include "settings/SettingLine.h"
+
+namespace kv {
+
+int RunExport(CliContext& context, const CommandArguments& arguments) {
+    const DefaultSetting setting = LoadLocalDefault(context);
+    std::size_t count = 0;
+    ExportWatchRows(setting.Rows, count).SaveToFile(arguments.Positional(0));
+    context.terminal.Message(ExportMessage(count));
+    return 0;
+}
+
+int RunImport(CliContext& context, const CommandArguments& arguments) {
+    const std::string& path = arguments.Positional(0);
+    TMlb2 source;
+    source.Separator = ",";
+    source.QuoteChar = "\"";
+    // The window imports nothing from a file it cannot open and so empties the grid; here
+    // that would wipe the saved rows on a mistyped name.
+    if (!source.LoadFromFile(path)) {
+        const int error = errno;
+        context.terminal.Note("cannot read " + path + ": " + std::strerror(error) +
+                              "; the default rows are left as they were");
+        return 1;
+    }
+    const ImportResult result = ImportWatchRows(source);
+
+    // Only the rows change: env.csv is not written at all, so the mail settings stay byte
+    // for byte. Kestrelview.cnf keeps its header; its records become the imported rows.
+    TMlb2 rows = LoadDataTable(context.DataFile(kDefaultRowsFile));
+    rows.ClearRecords();
+    for (const RowColumn& column : kRowColumns) {
+        rows.AddField(std::string(column.Field));
+    }
+    for (const WatchRow& row : result.Rows) {
+        AppendRowRecord(rows, row);
+    }
+    rows.SaveToFile(context.DataFile(kDefaultRowsFile));
+    context.terminal.Message(ImportSummary(result));
+    return 0;
+}
+
+int RunDistribute(CliContext& context, const CommandArguments&) {
+    ServerList servers = LoadServerList(context);
+    if (servers.Count() == 0) {
+        return 0;
+    }
+    servers.Entry(0).SettingText = LoadLocalDefault(context).SettingText;
+    bool failed = false;
+    FetchAndSave walk(servers, FetchAndSave::Requests::Over(context.Session().Requests()),
+                      [&](const FetchAndSave::Report& report) {
+                          if (!report.Message.empty()) {
+                              context.terminal.Message(report.Message);
+                          }
+                          failed = failed || report.outcome != FetchAndSave::Outcome::Uploaded;
+                      });
+    // Every listed server takes the default; the local files stay as they are.
+    walk.Distribute([](std::size_t) { return true; }, [](const std::string&) {});
+    return failed ? 1 : 0;
+}
+
+}  // namespace kv

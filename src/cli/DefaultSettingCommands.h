@@ -1,0 +1,14 @@
+#pragma once
+
+#include "cli/CliContext.h"
+#include "cli/CommandArguments.h"
+
+namespace kv {
+
+// The default setting of the data directory (Kestrelview.cnf and env.csv): export and
+// import of its watch rows, distribution to every listed Agent. Each returns the exit status.
+int RunExport(CliContext& context, const CommandArguments& arguments);
+int RunImport(CliContext& context, const CommandArguments& arguments);
+int RunDistribute(CliContext& context, const CommandArguments& arguments);
+
+}  // namespace kv

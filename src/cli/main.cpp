@@ -1,0 +1,25 @@
+#include <csignal>
+#include <cstdlib>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/DataDirectory.h"
+#include "cli/CliRunner.h"
+
+int main(int argc, char** argv) {
+    // A reader that goes away (| head) ends the output, not the program with a signal.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::ios::sync_with_stdio(false);
+
+    kv::CliEnvironment environment;
+    environment.arguments.assign(argv + 1, argv + argc);
+    if (const char* dataDir = std::getenv("KESTRELVIEW_DATA_DIR")) {
+        environment.dataDirVariable = dataDir;
+    }
+    environment.executablePath = kv::ExecutablePath();
+    const int status = kv::RunCli(environment, std::cin, std::cout, std::cerr);
+    std::cout.flush();
+    return std::cout ? status : 1;
+}
