@@ -21,12 +21,16 @@ void ErrorExit(j_common_ptr info) {
     std::longjmp(errors->jump, 1);
 }
 
+// Warnings (a cut-off file, for one) are not errors: the decoder carries on quietly.
+void IgnoreMessage(j_common_ptr) {}
+
 // Kept free of objects with destructors: libjpeg leaves it by longjmp on a failure.
 bool DecodeInto(const unsigned char* data, unsigned long size, QImage* image, char* message) {
     jpeg_decompress_struct info;
     ErrorManager errors;
     info.err = jpeg_std_error(&errors.base);
     errors.base.error_exit = ErrorExit;
+    errors.base.output_message = IgnoreMessage;
     errors.message[0] = '\0';
     if (setjmp(errors.jump)) {
         jpeg_destroy_decompress(&info);

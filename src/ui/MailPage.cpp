@@ -43,7 +43,7 @@ MailPage::MailPage(QWidget* parent)
     body_->setTabChangesFocus(true);
 
     auto* legend = new QHBoxLayout;
-    legend->setSpacing(16);
+    legend->setSpacing(12);
     for (const QString& name : Placeholders()) {
         auto* label = new QLabel(name, this);
         label->setObjectName(QStringLiteral("Legend"));
@@ -65,7 +65,7 @@ MailPage::MailPage(QWidget* parent)
     };
     addRow(QStringLiteral("件名（Subject)"), subject_, Qt::AlignVCenter);
     addRow(QStringLiteral("本文（Body)"), body_, Qt::AlignTop);
-    layout->addLayout(legend, row++, 1);
+    layout->addLayout(legend, row++, 0, 1, 2);
     addRow(QStringLiteral("SMTPサーバ"), smtpServer_, Qt::AlignVCenter);
     addRow(QStringLiteral("送信元メールアドレス"), fromAddress_, Qt::AlignVCenter);
     layout->setRowStretch(1, 1);

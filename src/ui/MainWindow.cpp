@@ -252,7 +252,6 @@ QWidget* MainWindow::BuildRightPanel() {
     pages_ = new QTabWidget(panel);
     pages_->setObjectName(QStringLiteral("PagWatch"));
     grid_ = new WatchGridView(model_, pages_);
-    grid_->SetDragSource(tree_);
     auto* watchPage = new QWidget(pages_);
     watchPage->setObjectName(QStringLiteral("TabWatch"));
     auto* watchLayout = new QVBoxLayout(watchPage);
@@ -369,6 +368,14 @@ void MainWindow::CentreOnScreen() {
         area.moveCenter(screen->availableGeometry().center());
         move(area.topLeft());
     }
+}
+
+QAction* MainWindow::ButtonAction(CommandId id) const {
+    return buttons_[Slot(id)];
+}
+
+QAction* MainWindow::MenuAction(CommandId id) const {
+    return menuEntries_[Slot(id)];
 }
 
 // ---- User actions --------------------------------------------------------------------

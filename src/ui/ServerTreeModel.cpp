@@ -1,5 +1,6 @@
 #include "ui/ServerTreeModel.h"
 
+#include <QCoreApplication>
 #include <QMimeData>
 
 #include "ui/SjisText.h"
@@ -9,6 +10,21 @@ namespace kv {
 const QString& ServerTreeModel::NodeMimeType() {
     static const QString type = QStringLiteral("application/x-kestrelview-node");
     return type;
+}
+
+NodeTree::Id ServerTreeModel::DraggedNode(const QMimeData* data) {
+    if (!data || !data->hasFormat(NodeMimeType())) {
+        return NodeTree::kNone;
+    }
+    const QList<QByteArray> parts = data->data(NodeMimeType()).split(' ');
+    bool pidOk = false;
+    bool nodeOk = false;
+    if (parts.size() != 2 || parts[0].toLongLong(&pidOk) != QCoreApplication::applicationPid() ||
+        !pidOk) {
+        return NodeTree::kNone;
+    }
+    const NodeTree::Id node = parts[1].toUInt(&nodeOk);
+    return nodeOk ? node : NodeTree::kNone;
 }
 
 ServerTreeModel::ServerTreeModel(NodeTree& tree, QObject* parent)
@@ -117,7 +133,8 @@ QMimeData* ServerTreeModel::mimeData(const QModelIndexList& indexes) const {
         return nullptr;
     }
     auto* data = new QMimeData;
-    data->setData(NodeMimeType(), QByteArray::number(NodeOf(indexes.first())));
+    data->setData(NodeMimeType(), QByteArray::number(QCoreApplication::applicationPid()) + ' ' +
+                                      QByteArray::number(NodeOf(indexes.first())));
     return data;
 }
 

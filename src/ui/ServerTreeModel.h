@@ -18,8 +18,11 @@ class ServerTreeModel : public QAbstractItemModel, private NodeTree::Observer {
 
 public:
     static constexpr int kPictureCount = 8;
-    // Drag payload: the dragged node's id.
+    // Drag payload: the process id and the dragged node's id, so that only a drag that
+    // started in this process's pane is taken for one.
     static const QString& NodeMimeType();
+    // The node a drag payload names when it comes from this process's pane, else kNone.
+    static NodeTree::Id DraggedNode(const QMimeData* data);
 
     explicit ServerTreeModel(NodeTree& tree, QObject* parent = nullptr);
     ~ServerTreeModel() override;

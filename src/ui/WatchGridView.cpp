@@ -7,6 +7,7 @@
 
 #include "app/ManagerModel.h"
 #include "ui/CellEditorDelegate.h"
+#include "ui/ServerTreeModel.h"
 #include "ui/WatchGridModel.h"
 
 namespace kv {
@@ -137,7 +138,8 @@ void WatchGridView::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 bool WatchGridView::AcceptsDrag(const QDropEvent* event) const {
-    return dragSource_ && event->source() == dragSource_ && model_.CanDropOnGrid();
+    return ServerTreeModel::DraggedNode(event->mimeData()) != NodeTree::kNone &&
+           model_.CanDropOnGrid();
 }
 
 void WatchGridView::dragEnterEvent(QDragEnterEvent* event) {

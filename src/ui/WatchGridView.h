@@ -12,8 +12,8 @@ class ManagerModel;
 class WatchGridModel;
 
 // The settings grid. The editor opens as soon as a cell is current, Tab moves between
-// cells, and a file node dragged from the server pane may be dropped on it; the target
-// cell is chosen by the presentation model, never by the mouse position.
+// cells, and a file node dragged from this process's server pane may be dropped on it; the
+// target cell is chosen by the presentation model, never by the mouse position.
 class WatchGridView : public QTableView {
     Q_OBJECT
 
@@ -21,8 +21,6 @@ public:
     WatchGridView(ManagerModel& model, QWidget* parent = nullptr);
 
     WatchGridModel* GridModel() const { return gridModel_; }
-    // Only drags that start in this widget may be dropped.
-    void SetDragSource(const QWidget* source) { dragSource_ = source; }
 
     // Follows the presentation model: cell texts and the current cell.
     void RefreshCells();
@@ -54,7 +52,6 @@ private:
 
     ManagerModel& model_;
     WatchGridModel* gridModel_;
-    const QWidget* dragSource_ = nullptr;
     bool following_ = false;
 };
 
