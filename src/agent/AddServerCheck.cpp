@@ -61,6 +61,10 @@ std::optional<std::string> AddServerCheck::ComposeAddress(
 }
 
 std::optional<std::string> AddServerCheck::ParseAddress(std::string_view dotted) {
+    // Typed in one piece, an address has no unfilled places.
+    if (dotted.find_first_not_of("0123456789.") != std::string_view::npos) {
+        return std::nullopt;
+    }
     std::array<std::string_view, 4> fields;
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const std::size_t dot = dotted.find('.');

@@ -35,7 +35,8 @@ public:
     // places) -> their values joined by ".", exactly as typed, leading zeros kept. Nothing
     // when a field has no digit, more than three, or anything but digits and blanks.
     static std::optional<std::string> ComposeAddress(const std::array<std::string_view, 4>& fields);
-    // A dotted address typed in one piece, split into its four fields and composed as above.
+    // A dotted address typed in one piece (digits and dots only), split into its four
+    // fields and composed as above.
     static std::optional<std::string> ParseAddress(std::string_view dotted);
 
     AddServerCheck(AgentRequests& requests, ServerList& servers);

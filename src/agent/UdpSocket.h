@@ -54,9 +54,8 @@ public:
     void SendStr(std::string_view bytes);
 
     enum class ReceiveResult { Received, NothingPending, Failed };
-    // Takes the next waiting datagram, its first `limit` bytes into `out`. Failed covers a
-    // closed socket and errors such as an ICMP refusal reported for an earlier send; the
-    // error is consumed, so the next call sees the next datagram.
+    // Takes the next waiting datagram, its first `limit` bytes into `out`. Failed: the socket
+    // is closed or the system reported an error, which that call consumed.
     ReceiveResult Receive(Datagram& out, std::size_t limit);
 
 private:
