@@ -1,0 +1,72 @@
+// Tree replies from an Agent are outside bytes: parse them, build them below a server node,
+// check the copy against the scratch tree, and walk remote paths.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "agent/NodeTree.h"
+#include "agent/SubtreeBuilder.h"
+#include "agent/TreeList.h"
+
+namespace {
+
+void Check(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view reply(reinterpret_cast<const char*>(data), size);
+    kv::NodeTree tree;
+    const kv::NodeTree::Id server =
+        tree.Append(kv::NodeTree::kNone, "127.0.0.1", kv::Picture::ServerNotLoaded,
+                    kv::Picture::ServerNotLoaded);
+    kv::TreeProgress progress;
+    kv::TTreeList list;
+    try {
+        list.LoadFromBuffer(reply);
+    } catch (const kv::ETreeViewError&) {
+        Check(list.Empty());
+        try {
+            kv::BuildServerSubtree(tree, server, reply, progress);
+            Check(false);
+        } catch (const kv::ETreeViewError&) {
+            Check(tree.ChildCount(server) == 1 && tree.ChildCount(tree.Children(server)[0]) == 0);
+        }
+        return 0;
+    }
+    const kv::NodeTree::Id root = kv::BuildServerSubtree(tree, server, reply, progress);
+    Check(progress.position >= 0 && progress.position <= kv::TreeProgress::kMaximum);
+
+    // Below "/" hangs exactly the first top-level entry's subtree.
+    std::size_t shown = 0;
+    if (!list.Empty()) {
+        for (kv::TTreeList::Index i = 1; i < list.Count() && list.Level(i) > 0; ++i) {
+            ++shown;
+        }
+    }
+    Check(tree.Size() == 2 + shown);
+
+    std::size_t walked = 0;
+    for (kv::NodeTree::Id node = root + 1; tree.IsAlive(node); ++node, ++walked) {
+        const kv::NodeTree::Id parent = tree.Parent(node);
+        Check(tree.Children(parent)[tree.Row(node)] == node);
+        Check(tree.TopLevelAncestor(node) == server);
+        if (walked % 7 == 0) {
+            const std::string path = kv::RemotePath(tree, node);
+            Check(!path.empty() && path.front() == '/');
+        }
+    }
+    Check(walked == shown);
+
+    if (tree.ChildCount(root) > 0) {
+        tree.Remove(tree.Children(root)[0]);
+    }
+    tree.RemoveChildren(server);
+    Check(tree.Size() == 1);
+    return 0;
+}
