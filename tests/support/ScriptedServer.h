@@ -48,7 +48,9 @@ public:
     std::uint16_t Port() const { return port_; }
     // "http://127.0.0.1:" + port + path
     std::string Url(const std::string& path) const;
-    // Requests completely read so far, in order.
+    // Requests completely read so far, in order. A copy, taken under the server's lock: keep
+    // it in a variable (`const auto requests = server.Requests();`) before taking references
+    // into it; a reference bound to `server.Requests()[0].bytes` dangles at once.
     std::vector<Request> Requests() const;
     // Connections accepted so far.
     int Connections() const { return connections_; }
