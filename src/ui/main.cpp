@@ -7,6 +7,7 @@
 
 #include "app/DataDirectory.h"
 #include "app/ManagerModel.h"
+#include "ui/AgentConnection.h"
 #include "ui/DesktopPort.h"
 #include "ui/MainWindow.h"
 #include "ui/Resources.h"
@@ -45,7 +46,9 @@ int main(int argc, char** argv) {
     }
 
     kv::DesktopPort port;
+    kv::AgentConnection agents;
     kv::ManagerModel model(port, dataDir);
+    model.SetRequestPort(&agents);
     model.FormCreate();
     kv::MainWindow window(model);
     port.Attach(&window);

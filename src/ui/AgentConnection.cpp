@@ -1,0 +1,41 @@
+#include "ui/AgentConnection.h"
+
+#include "agent/AgentRequests.h"
+#include "agent/HttpCli.h"
+#include "ui/QtWaiter.h"
+
+namespace kv {
+
+AgentConnection::AgentConnection()
+    : waiter_(std::make_unique<QtWaiter>()),
+      client_(std::make_unique<THttpCli>()),
+      requests_(std::make_unique<AgentRequests>(*client_)) {
+    client_->SetWaiter(waiter_.get());
+}
+
+AgentConnection::~AgentConnection() { client_->SetWaiter(nullptr); }
+
+void AgentConnection::ApplyConnection(std::string_view user, std::string_view password,
+                                      std::string_view port) {
+    requests_->ApplyConnection(user, password, port);
+}
+
+bool AgentConnection::FetchTree(std::string_view address, std::string& target) {
+    return requests_->FetchTree(address, target);
+}
+
+bool AgentConnection::FetchWatchSetting(std::string_view address, std::string& target) {
+    return requests_->FetchWatchSetting(address, target);
+}
+
+bool AgentConnection::SendWatchSetting(std::string_view address,
+                                       const std::vector<std::string>& lines) {
+    return requests_->SendWatchSetting(address, lines);
+}
+
+std::string AgentConnection::FetchFileView(std::string_view address,
+                                           std::string_view remotePath) {
+    return requests_->FetchFileView(address, remotePath);
+}
+
+}  // namespace kv

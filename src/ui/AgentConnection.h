@@ -1,0 +1,40 @@
+#pragma once
+
+#include <memory>
+
+#include "app/RequestPort.h"
+
+namespace kv {
+
+class AgentRequests;
+class QtWaiter;
+class THttpCli;
+
+// The window's way to the Agents: the one shared HTTP client, waiting through the window's
+// event loop so that painting goes on during a request, behind the request port that the
+// presentation model uses.
+class AgentConnection : public RequestPort {
+public:
+    AgentConnection();
+    ~AgentConnection() override;
+    AgentConnection(const AgentConnection&) = delete;
+    AgentConnection& operator=(const AgentConnection&) = delete;
+
+    THttpCli& Client() { return *client_; }
+    AgentRequests& Requests() { return *requests_; }
+
+    void ApplyConnection(std::string_view user, std::string_view password,
+                         std::string_view port) override;
+    bool FetchTree(std::string_view address, std::string& target) override;
+    bool FetchWatchSetting(std::string_view address, std::string& target) override;
+    bool SendWatchSetting(std::string_view address,
+                          const std::vector<std::string>& lines) override;
+    std::string FetchFileView(std::string_view address, std::string_view remotePath) override;
+
+private:
+    std::unique_ptr<QtWaiter> waiter_;
+    std::unique_ptr<THttpCli> client_;
+    std::unique_ptr<AgentRequests> requests_;
+};
+
+}  // namespace kv
