@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ChildProcess.h"
+#include "ProcessRun.h"
 #include "store/TMlb2.h"
 #include "support/TempDir.h"
 #include "support/TmpfsMount.h"

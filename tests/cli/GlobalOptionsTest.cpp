@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ChildProcess.h"
+#include "ProcessRun.h"
 #include "cli/CliCommands.h"
 #include "support/TempDir.h"
 #include "text/Cp932.h"

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ChildProcess.h"
+#include "ProcessRun.h"
 #include "support/TempDir.h"
 #include "support/TmpfsMount.h"
 #include "text/Cp932.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ChildProcess.h"
+#include "ProcessRun.h"
 #include "support/TempDir.h"
 #include "text/Cp932.h"
 #include "text/JapaneseConversion.h"
