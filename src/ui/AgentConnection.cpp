@@ -13,7 +13,9 @@ AgentConnection::AgentConnection()
     client_->SetWaiter(waiter_.get());
 }
 
-AgentConnection::~AgentConnection() { client_->SetWaiter(nullptr); }
+AgentConnection::~AgentConnection() {
+    client_->SetWaiter(nullptr);
+}
 
 void AgentConnection::ApplyConnection(std::string_view user, std::string_view password,
                                       std::string_view port) {
@@ -33,8 +35,7 @@ bool AgentConnection::SendWatchSetting(std::string_view address,
     return requests_->SendWatchSetting(address, lines);
 }
 
-std::string AgentConnection::FetchFileView(std::string_view address,
-                                           std::string_view remotePath) {
+std::string AgentConnection::FetchFileView(std::string_view address, std::string_view remotePath) {
     return requests_->FetchFileView(address, remotePath);
 }
 

@@ -27,8 +27,7 @@ public:
                          std::string_view port) override;
     bool FetchTree(std::string_view address, std::string& target) override;
     bool FetchWatchSetting(std::string_view address, std::string& target) override;
-    bool SendWatchSetting(std::string_view address,
-                          const std::vector<std::string>& lines) override;
+    bool SendWatchSetting(std::string_view address, const std::vector<std::string>& lines) override;
     std::string FetchFileView(std::string_view address, std::string_view remotePath) override;
 
 private:

@@ -1,5 +1,7 @@
 #include "ui/SjisText.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QToolTip>
 #include <QWidget>
@@ -8,7 +10,21 @@
 
 namespace kv {
 
+namespace {
+
+// Shift_JIS (CP932) keeps ASCII as it is; most cell texts are paths and addresses, so they
+// skip the converter.
+bool IsAscii(std::string_view bytes) {
+    return std::all_of(bytes.begin(), bytes.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+}  // namespace
+
 QString FromSjis(std::string_view sjis) {
+    if (IsAscii(sjis)) {
+        return QString::fromLatin1(sjis.data(), static_cast<qsizetype>(sjis.size()));
+    }
     const std::string utf8 = Cp932ToUtf8(sjis);
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
@@ -18,6 +34,9 @@ QString FromSjisLines(std::string_view sjis) {
 }
 
 std::optional<std::string> ToSjis(const QString& text) {
+    if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; })) {
+        return text.toLatin1().toStdString();
+    }
     const QByteArray utf8 = text.toUtf8();
     return Utf8ToCp932(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
 }
