@@ -322,10 +322,12 @@ QMenu* MainWindow::BuildPopup(const char* name, const std::vector<BarItem>& item
 void MainWindow::ConnectEditors() {
     connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
-                if (!following_) {
+                if (!following_ && !treeModel_->Removing()) {
                     model_.SelectNode(ServerTreeModel::NodeOf(current));
                 }
             });
+    // The presentation model picks the node to show after a removal; the view follows it.
+    connect(treeModel_, &QAbstractItemModel::rowsRemoved, this, &MainWindow::RefreshSelection);
     connect(tree_, &QAbstractItemView::doubleClicked, this, [this] { model_.DoubleClickNode(); });
     connect(tree_, &ServerTreeView::RightButtonPressed, this, &MainWindow::OpenTreePopupAt);
     connect(grid_, &WatchGridView::ContextMenuRequested, this,

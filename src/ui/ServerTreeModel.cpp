@@ -157,12 +157,14 @@ void ServerTreeModel::RowsAppended(NodeTree::Id parent, std::size_t first, std::
 
 void ServerTreeModel::RowsAboutToBeRemoved(NodeTree::Id parent, std::size_t first,
                                            std::size_t count) {
+    removing_ = true;
     beginRemoveRows(IndexOfParent(parent), static_cast<int>(first),
                     static_cast<int>(first + count - 1));
 }
 
 void ServerTreeModel::RowsRemoved() {
     endRemoveRows();
+    removing_ = false;
 }
 
 void ServerTreeModel::PicturesChanged(NodeTree::Id node) {

@@ -27,6 +27,10 @@ public:
     explicit ServerTreeModel(NodeTree& tree, QObject* parent = nullptr);
     ~ServerTreeModel() override;
 
+    // True from just before views hear of a removal until they have heard its end. Views
+    // move their current row by themselves meanwhile, halfway through the tree's change.
+    bool Removing() const { return removing_; }
+
     QModelIndex IndexOf(NodeTree::Id node) const;
     static NodeTree::Id NodeOf(const QModelIndex& index);
     // The icon of a picture, with `selected` as its picture in the selected state.
@@ -55,6 +59,7 @@ private:
     mutable std::array<QIcon, kPictureCount * kPictureCount> icons_;
     // While an append is announced, the last `hiddenCount_` children of `hiddenParent_`
     // exist in the tree but not yet for the views.
+    bool removing_ = false;
     bool hiding_ = false;
     NodeTree::Id hiddenParent_ = NodeTree::kNone;
     std::size_t hiddenCount_ = 0;

@@ -67,9 +67,10 @@ private slots:
         QVERIFY(tree.find("hello.txt") != std::string::npos);
         std::string setting;
         QVERIFY(agents.FetchWatchSetting("127.0.0.1", setting));
-        QCOMPARE(agents.FetchFileView("127.0.0.1", "/hello.txt"), std::string("line one\nline two"));
-        QVERIFY(agents.SendWatchSetting(
-            "127.0.0.1", {"\"/var/log/x\",\"e\",\"1\",\"a@b\",\"\"", "\"s\",\"b\",\"m\",\"f\",\"probe\""}));
+        QCOMPARE(agents.FetchFileView("127.0.0.1", "/hello.txt"),
+                 std::string("line one\nline two"));
+        QVERIFY(agents.SendWatchSetting("127.0.0.1", {"\"/var/log/x\",\"e\",\"1\",\"a@b\",\"\"",
+                                                      "\"s\",\"b\",\"m\",\"f\",\"probe\""}));
         std::string again;
         QVERIFY(agents.FetchWatchSetting("127.0.0.1", again));
         QVERIFY(again.find("/var/log/x") != std::string::npos);

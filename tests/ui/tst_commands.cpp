@@ -158,6 +158,37 @@ private slots:
         QVERIFY(!f.window->Pages()->isTabVisible(2));
     }
 
+    void deletingAServerLeavesPaneAndModelOnTheSameNeighbour() {
+        UiFixture f({"web01,127.0.0.2", "db01,127.0.0.3", "mail01,127.0.0.4"});
+        f.LoadServer(1, SettingWithRows("web-one"), {"etc", "hosts"});
+        f.Show();
+        f.Select(f.model->ServerNode(1));
+        QCOMPARE(f.window->ServerName()->text(), QStringLiteral("web-one"));
+        ModalScript script;
+        script.Answer(QMessageBox::Ok);
+        Click(*f.window, "BtnServerDel");
+        QVERIFY(script.Done());
+        QCOMPARE(f.window->Tree()->model()->rowCount(), 3);
+        const NodeTree::Id selected = f.model->SelectedNode();
+        QCOMPARE(f.window->Tree()->currentIndex(), f.window->TreeModel()->IndexOf(selected));
+        QCOMPARE(f.model->Pane().Caption(selected), std::string("127.0.0.3"));
+        QCOMPARE(f.window->ServerName()->text(), QStringLiteral("db01"));
+        QCOMPARE(f.model->Servers().Entry(1).IPAddress, std::string("127.0.0.3"));
+
+        // A node deep in the deleted server's tree was selected.
+        const NodeTree::Id file = f.LoadServer(2, SettingWithRows("mail-one"), {"var", "spool"});
+        f.window->Tree()->expandAll();
+        f.Select(file);
+        ModalScript again;
+        again.Answer(QMessageBox::Ok);
+        Click(*f.window, "BtnServerDel");
+        QVERIFY(again.Done());
+        QCOMPARE(f.window->Tree()->model()->rowCount(), 2);
+        QCOMPARE(f.window->Tree()->currentIndex(),
+                 f.window->TreeModel()->IndexOf(f.model->SelectedNode()));
+        QCOMPARE(f.window->ServerName()->text(), QStringLiteral("db01"));
+    }
+
     void f1OpensTheManualFromAnywhere() {
         UiFixture f;
         f.Show();

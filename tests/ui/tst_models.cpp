@@ -61,7 +61,14 @@ private slots:
         QCOMPARE(ServerTreeModel::NodeOf(model.index(0, 0, model.IndexOf(etc))),
                  tree.Children(etc).front());
 
+        // Views hear of a removal while the model says it is removing, and only then.
+        QList<bool> removingSeen;
+        const auto note = [&] { removingSeen << model.Removing(); };
+        connect(&model, &QAbstractItemModel::rowsAboutToBeRemoved, this, note);
+        connect(&model, &QAbstractItemModel::rowsRemoved, this, note);
         tree.Remove(etc);
+        QCOMPARE(removingSeen, QList<bool>({true, true}));
+        QVERIFY(!model.Removing());
         QCOMPARE(Captions(model, rootIndex), QStringList({QStringLiteral("日本語")}));
         tree.RemoveChildren(web);
         QCOMPARE(model.rowCount(model.IndexOf(web)), 0);
