@@ -1,5 +1,6 @@
 #include "settings/FetchAndSave.h"
 
+#include <stdexcept>
 #include <utility>
 
 #include "agent/AgentRequests.h"
@@ -68,7 +69,15 @@ void FetchAndSave::Tell(std::size_t index, Outcome outcome, std::string message)
     }
 }
 
+void FetchAndSave::RequireServer(std::size_t index) {
+    // Its address "DefaultSetting" would go out as a host name to look up.
+    if (index == 0) {
+        throw std::invalid_argument("entry 0 is the default setting, not a server");
+    }
+}
+
 FetchAndSave::Outcome FetchAndSave::UploadWatchSetting(std::size_t index) {
+    RequireServer(index);
     const TServerTree& entry = servers_.Entry(index);
     const std::string body = BuildUploadBody(entry.SettingText, entry.ServerName);
     if (body.empty()) {
@@ -94,6 +103,7 @@ bool FetchAndSave::Fetch(std::size_t index) {
 }
 
 bool FetchAndSave::FetchWatchSetting(std::size_t index) {
+    RequireServer(index);
     if (!Fetch(index)) {
         Tell(index, Outcome::FetchFailed, CommunicationFailedMessage());
         return false;

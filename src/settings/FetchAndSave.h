@@ -61,7 +61,8 @@ public:
 
     // Posts entry `index`'s setting (the upload body, under the entry's own server name).
     // An entry whose setting text yields no body is not posted: an empty post would wipe
-    // the Agent's rows and mail settings.
+    // the Agent's rows and mail settings. Entry 0 throws std::invalid_argument, here and
+    // in FetchWatchSetting.
     Outcome UploadWatchSetting(std::size_t index);
     // The fetch of the current server: empties the entry's setting text and fetches it
     // anew; a failure reports CommunicationFailedMessage().
@@ -79,6 +80,7 @@ public:
 private:
     enum class Walk { Save, Distribute };
     void SaveWalk(Walk walk, const LoadedFlag& loaded, const SaveDefault& saveDefault);
+    static void RequireServer(std::size_t index);
     bool Fetch(std::size_t index);
     void Tell(std::size_t index, Outcome outcome, std::string message);
 

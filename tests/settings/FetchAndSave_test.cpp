@@ -147,7 +147,10 @@ TEST(FetchAndSaveUpload, EntryWithoutASettingIsNeverPosted) {
         w.servers.Entry(1).SettingText = text;
         EXPECT_EQ(w.walk.UploadWatchSetting(1), Outcome::NotFetched);
     }
+    EXPECT_THROW(w.walk.UploadWatchSetting(0), std::invalid_argument);
+    EXPECT_THROW(w.walk.FetchWatchSetting(0), std::invalid_argument);
     EXPECT_TRUE(w.agents.posted.empty());
+    EXPECT_TRUE(w.agents.fetched.empty());
     EXPECT_EQ(w.Messages().size(), 2u);
     EXPECT_EQ(w.Messages()[0], FetchAndSave::NotFetchedMessage("10.0.0.1"));
 }
