@@ -13,8 +13,6 @@ class Terminal {
 public:
     Terminal(std::ostream& out, std::ostream& err, bool raw);
 
-    bool Raw() const { return raw_; }
-
     // A Shift_JIS text to standard output.
     void Print(std::string_view sjis);
     // Bytes to standard output, never converted.

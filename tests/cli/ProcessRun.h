@@ -71,6 +71,8 @@ inline std::vector<std::string> ChildEnvironment(
 // Runs the program with `input` on its standard input and collects both outputs. A program
 // that outlives the limit is killed.
 inline ProcessResult RunProcess(const ProcessSpec& spec) {
+    // A child that exits without reading its input must not take the test down with it.
+    std::signal(SIGPIPE, SIG_IGN);
     int in[2];
     int out[2];
     int err[2];
