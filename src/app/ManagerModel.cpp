@@ -657,7 +657,7 @@ void ManagerModel::ChangePort(std::string_view text) {
             ApplyConnection();
             return;
         case ConnectionSettings::PortResult::Refused:
-            ui_.ShowMessage(Sjis("ポートの指定範囲は1024-65534です。"));
+            ui_.ShowMessage(ConnectionSettings::PortRangeMessage());
             // The item shows the old text again.
             Notify(Change::Connection);
             return;

@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
+#include "agent/ConnectionSettings.h"
 #include "agent/NodeTree.h"
 #include "app/CommandTable.h"
-#include "app/ConnectionSettings.h"
 #include "app/ModelObserver.h"
 #include "app/StatusLayout.h"
 #include "app/UserPort.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "Fakes.h"
-#include "app/ConnectionSettings.h"
+#include "agent/ConnectionSettings.h"
 #include "app/StatusLayout.h"
 #include "text/Cp932.h"
 
