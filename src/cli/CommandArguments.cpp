@@ -37,16 +37,16 @@ CommandArguments::CommandArguments(const std::vector<std::string>& arguments,
             help_ = true;
             continue;
         }
-        const auto spec = std::find_if(syntax.options.begin(), syntax.options.end(),
-                                       [&](const OptionSpec& o) { return o.name == name; });
-        if (spec == syntax.options.end()) {
+        const auto known = std::find_if(syntax.options.begin(), syntax.options.end(),
+                                        [&](const CommandOption& o) { return o.name == name; });
+        if (known == syntax.options.end()) {
             throw UsageError("unknown option " + name);
         }
         if (options_.contains(name)) {
             throw UsageError("option " + name + " given twice");
         }
         std::string value;
-        if (!spec->takesValue) {
+        if (!known->takesValue) {
             if (equals != std::string::npos) {
                 throw UsageError("option " + name + " takes no value");
             }

@@ -10,14 +10,14 @@
 
 namespace kv {
 
-struct OptionSpec {
+struct CommandOption {
     std::string_view name;  // "--name"
     bool takesValue = false;
 };
 
 // What a command accepts after its name.
 struct CommandSyntax {
-    std::vector<OptionSpec> options;
+    std::vector<CommandOption> options;
     std::size_t minPositionals = 0;
     std::size_t maxPositionals = 0;
 };

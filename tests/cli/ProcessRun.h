@@ -30,7 +30,7 @@ struct ProcessResult {
     std::string err;
 };
 
-struct ProcessSpec {
+struct ProcessLaunch {
     std::string program;
     std::vector<std::string> arguments;
     std::string input;
@@ -70,7 +70,7 @@ inline std::vector<std::string> ChildEnvironment(
 
 // Runs the program with `input` on its standard input and collects both outputs. A program
 // that outlives the limit is killed.
-inline ProcessResult RunProcess(const ProcessSpec& spec) {
+inline ProcessResult RunProcess(const ProcessLaunch& launch) {
     // A child that exits without reading its input must not take the test down with it.
     std::signal(SIGPIPE, SIG_IGN);
     int in[2];
@@ -81,14 +81,14 @@ inline ProcessResult RunProcess(const ProcessSpec& spec) {
         throw std::runtime_error("pipe failed");
     }
     // Built before the fork: the child only execs.
-    std::vector<std::string> argumentTexts{spec.program};
-    argumentTexts.insert(argumentTexts.end(), spec.arguments.begin(), spec.arguments.end());
+    std::vector<std::string> argumentTexts{launch.program};
+    argumentTexts.insert(argumentTexts.end(), launch.arguments.begin(), launch.arguments.end());
     std::vector<char*> argv;
     for (std::string& text : argumentTexts) {
         argv.push_back(text.data());
     }
     argv.push_back(nullptr);
-    std::vector<std::string> environmentTexts = ChildEnvironment(spec.environment);
+    std::vector<std::string> environmentTexts = ChildEnvironment(launch.environment);
     std::vector<char*> envp;
     for (std::string& text : environmentTexts) {
         envp.push_back(text.data());
@@ -103,7 +103,7 @@ inline ProcessResult RunProcess(const ProcessSpec& spec) {
         ::dup2(in[0], 0);
         ::dup2(out[1], 1);
         ::dup2(err[1], 2);
-        if (!spec.workingDirectory.empty() && ::chdir(spec.workingDirectory.c_str()) != 0) {
+        if (!launch.workingDirectory.empty() && ::chdir(launch.workingDirectory.c_str()) != 0) {
             ::_exit(126);
         }
         ::execve(argv[0], argv.data(), envp.data());
@@ -117,13 +117,13 @@ inline ProcessResult RunProcess(const ProcessSpec& spec) {
     ProcessResult result;
     std::size_t written = 0;
     int inFd = in[1];
-    if (spec.input.empty()) {
+    if (launch.input.empty()) {
         ::close(inFd);
         inFd = -1;
     }
     int outFd = out[0];
     int errFd = err[0];
-    const auto deadline = std::chrono::steady_clock::now() + spec.limit;
+    const auto deadline = std::chrono::steady_clock::now() + launch.limit;
     bool timedOut = false;
     char buffer[65536];
     while (outFd >= 0 || errFd >= 0) {
@@ -139,14 +139,14 @@ inline ProcessResult RunProcess(const ProcessSpec& spec) {
         }
         if (inFd >= 0 && fds[0].revents != 0) {
             const ssize_t n =
-                ::write(inFd, spec.input.data() + written, spec.input.size() - written);
+                ::write(inFd, launch.input.data() + written, launch.input.size() - written);
             if (n > 0) {
                 written += static_cast<std::size_t>(n);
             }
             if (n < 0 && errno != EAGAIN && errno != EINTR) {
-                written = spec.input.size();  // the child stopped reading
+                written = launch.input.size();  // the child stopped reading
             }
-            if (written == spec.input.size()) {
+            if (written == launch.input.size()) {
                 ::close(inFd);
                 inFd = -1;
             }
