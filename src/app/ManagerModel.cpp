@@ -77,21 +77,6 @@ std::string WithCsvExtension(const std::string& name) {
     return (hasExtension ? name.substr(0, dot) : name) + ".csv";
 }
 
-std::vector<std::string> BodyLines(std::string_view body) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < body.size()) {
-        const std::size_t end = body.find("\r\n", start);
-        if (end == std::string_view::npos) {
-            lines.emplace_back(body.substr(start));
-            break;
-        }
-        lines.emplace_back(body.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
-}
-
 class BusyCursor {
 public:
     explicit BusyCursor(UserPort& ui) : ui_(ui) { ui_.SetBusyCursor(true); }
@@ -543,24 +528,27 @@ bool ManagerModel::CaptureWatchSetting(std::size_t index) {
     return true;
 }
 
+std::function<bool(std::size_t)> ManagerModel::LoadedServers() const {
+    return [this](std::size_t index) { return IsLoaded(ServerNode(index)); };
+}
+
+FetchAndSave ManagerModel::Walks() {
+    FetchAndSave::Requests requests{
+        [this](std::string_view address, std::string& target) {
+            return requests_ != nullptr && requests_->FetchWatchSetting(address, target);
+        },
+        [this](std::string_view address, const std::vector<std::string>& lines) {
+            return requests_ != nullptr && requests_->SendWatchSetting(address, lines);
+        }};
+    return FetchAndSave(servers_, std::move(requests), [this](const FetchAndSave::Report& report) {
+        if (!report.Message.empty()) {
+            ui_.ShowMessage(report.Message);
+        }
+    });
+}
+
 bool ManagerModel::UploadWatchSetting(std::size_t index) {
-    const TServerTree& entry = servers_.Entry(index);
-    const std::string body = BuildUploadBody(entry.SettingText, entry.ServerName);
-    if (body.empty()) {
-        // A failed fetch leaves the text empty; posting it would wipe the Agent's setting.
-        ui_.ShowMessage(entry.IPAddress +
-                        Sjis(" サーバの設定情報が取得されていないため、保存しませんでした。"));
-        return false;
-    }
-    const bool sent =
-        requests_ != nullptr && requests_->SendWatchSetting(entry.IPAddress, BodyLines(body));
-    if (!sent) {
-        ui_.ShowMessage(
-            entry.IPAddress +
-            Sjis(" サーバとの通信に失敗しました。\r\n"
-                 "リモートサーバでKestrelviewエージェントが起動しているか確認してください。"));
-    }
-    return sent;
+    return Walks().UploadWatchSetting(index) == FetchAndSave::Outcome::Uploaded;
 }
 
 // ---- Typed input ---------------------------------------------------------------------
@@ -893,13 +881,7 @@ void ManagerModel::BtnGrdAllSaveClick() {
     if (const auto current = servers_.IndexOf(currentServer_)) {
         CaptureWatchSetting(*current);
     }
-    for (std::size_t i = 0; i < servers_.Count(); ++i) {
-        if (i == 0) {
-            SaveDefaultFiles();
-        } else if (IsLoaded(ServerNode(i))) {
-            UploadWatchSetting(i);
-        }
-    }
+    Walks().SaveAll(LoadedServers(), [this](const std::string&) { SaveDefaultFiles(); });
 }
 
 void ManagerModel::BtnDefaultSetClick() {
@@ -913,14 +895,7 @@ void ManagerModel::BtnDefaultSetClick() {
     }
     ui_.MoveFocus(FocusTarget::GridToolBar);
     CaptureWatchSetting(0);
-    for (std::size_t i = 0; i < servers_.Count(); ++i) {
-        if (i == 0) {
-            SaveDefaultFiles();
-        } else if (IsLoaded(ServerNode(i))) {
-            servers_.Entry(i).SettingText = servers_.Entry(0).SettingText;
-            UploadWatchSetting(i);
-        }
-    }
+    Walks().Distribute(LoadedServers(), [this](const std::string&) { SaveDefaultFiles(); });
 }
 
 // ---- Import and export -------------------------------------------------------------

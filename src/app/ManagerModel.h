@@ -15,6 +15,7 @@
 #include "app/StatusLayout.h"
 #include "app/UserPort.h"
 #include "app/WatchGrid.h"
+#include "settings/FetchAndSave.h"
 #include "settings/WatchSetting.h"
 #include "store/ServerList.h"
 #include "store/TMlb2.h"
@@ -196,6 +197,9 @@ private:
     void RunFlow(CommandId id);
     bool PutTreePath(std::optional<std::size_t> row, std::size_t column);
     void SaveDefaultFiles();
+    // The fetch and save walks over the request port, their messages shown to the user.
+    FetchAndSave Walks();
+    std::function<bool(std::size_t)> LoadedServers() const;
 
     UserPort& ui_;
     RequestPort* requests_ = nullptr;
