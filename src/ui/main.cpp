@@ -5,8 +5,8 @@
 #include <QApplication>
 #include <QFile>
 
-#include "app/DataDirectory.h"
 #include "app/ManagerModel.h"
+#include "settings/DataDirectory.h"
 #include "ui/AgentConnection.h"
 #include "ui/DesktopPort.h"
 #include "ui/MainWindow.h"

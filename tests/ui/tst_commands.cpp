@@ -3,6 +3,9 @@
 
 #include <QAction>
 #include <QDesktopServices>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -99,6 +102,59 @@ private slots:
                              QString::number(QMessageBox::Cancel)};
         expected.sort();
         QCOMPARE(buttons, expected);
+    }
+
+    void importAndExportGoThroughTheFileDialogs() {
+        UiFixture f;
+        f.Show();
+        const QString source = f.File(QStringLiteral("rows.csv"));
+        {
+            QFile file(source);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("SearchCount,FileName\r\n2,/var/log/a\r\nx,/var/log/b\r\n3,/var/log/c\r\n");
+        }
+        QStringList filters;
+        ModalScript script;
+        script.Answer(QMessageBox::Ok)
+            .Then([&](QWidget* modal) {
+                auto* dialog = qobject_cast<QFileDialog*>(modal);
+                QVERIFY(dialog);
+                filters = dialog->nameFilters();
+                QCOMPARE(dialog->selectedNameFilter(), filters.value(0));
+                dialog->selectFile(source);
+                static_cast<QDialog*>(dialog)->accept();  // as the dialog's own OK does
+            })
+            .Answer(QMessageBox::Ok);
+        Click(*f.window, "BtnImport");
+        QVERIFY(script.Done());
+        QCOMPARE(filters,
+                 QStringList({QStringLiteral("*.csv (*.csv)"), QStringLiteral("*.txt (*.txt)"),
+                              QStringLiteral("*.* (*)")}));
+        QVERIFY(
+            script.texts.value(1).startsWith(QStringLiteral("インポート処理が、終了しました。")));
+        QVERIFY(!QApplication::overrideCursor());
+        QCOMPARE(f.model->Grid().Cell(2, 1), std::string("/var/log/c"));
+
+        // A name without extension gets ".csv".
+        const QString target = f.File(QStringLiteral("exported"));
+        ModalScript save;
+        save.Then([&](QWidget* modal) {
+                auto* dialog = qobject_cast<QFileDialog*>(modal);
+                QVERIFY(dialog);
+                QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptSave);
+                // Typed as the user does: a name without its extension.
+                dialog->setDirectory(QFileInfo(target).absolutePath());
+                auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                QVERIFY(name);
+                name->setText(QFileInfo(target).fileName());
+                static_cast<QDialog*>(dialog)->accept();  // as the dialog's own OK does
+            })
+            .Answer(QMessageBox::Ok);
+        Click(*f.window, "BtnExport");
+        QVERIFY(save.Done());
+        QCOMPARE(save.texts.value(0),
+                 QStringLiteral("エクスポートが終了しました。\nエクスポート件数\t2"));
+        QVERIFY(f.Read(QStringLiteral("exported.csv")).startsWith("\"FileName\","));
     }
 
     void mailPageDisablesRowButtonsAndWatchPageEnablesThem() {
