@@ -5,11 +5,11 @@
 #include <memory>
 
 #include "agent/ConnectionSettings.h"
-#include "app/DataDirectory.h"
 #include "cli/CliCommands.h"
 #include "cli/CommandLine.h"
 #include "cli/Terminal.h"
 #include "cli/UsageError.h"
+#include "settings/DataDirectory.h"
 
 namespace kv {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/DataDirectory.h"
 #include "cli/CliRunner.h"
+#include "settings/DataDirectory.h"
 
 int main(int argc, char** argv) {
     // A reader that goes away (| head) ends the output, not the program with a signal.

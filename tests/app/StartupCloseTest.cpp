@@ -2,7 +2,7 @@
 #include <sys/stat.h>
 
 #include "Fakes.h"
-#include "app/DataDirectory.h"
+#include "settings/DataDirectory.h"
 #include "store/InOutError.h"
 #include "support/TmpfsMount.h"
 #include "text/Cp932.h"

@@ -1,4 +1,4 @@
-#include "app/DataDirectory.h"
+#include "settings/DataDirectory.h"
 
 #include <cerrno>
 #include <cstring>
