@@ -1,12 +1,14 @@
 #include "agentd/Discovery.h"
 
+#include "agent/Discovery.h"
+
 namespace kv {
 
 std::optional<std::string> DiscoveryReply(std::string_view datagram, std::string_view serverName) {
-    if (datagram != kDiscoveryQuestion) {
+    if (datagram != Discovery::kRequest) {
         return std::nullopt;
     }
-    std::string reply(kDiscoveryAnswer);
+    std::string reply(Discovery::kReplyTag);
     reply += '|';
     reply += serverName;
     return reply;

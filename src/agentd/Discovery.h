@@ -6,9 +6,6 @@
 
 namespace kv {
 
-inline constexpr std::string_view kDiscoveryQuestion = "Are You Kestrelview Agent?";
-inline constexpr std::string_view kDiscoveryAnswer = "I am Kestrelview Agent.";
-
 // The reply to one datagram: the answer, "|" and the server name (Shift_JIS) when the
 // datagram is exactly the question; nothing for any other datagram.
 std::optional<std::string> DiscoveryReply(std::string_view datagram, std::string_view serverName);
