@@ -81,7 +81,7 @@ void WatchGridView::CommitEdit() {
 }
 
 void WatchGridView::FocusEditor() {
-    if (!isEnabled()) {
+    if (!isEnabled() || !isVisible()) {
         return;
     }
     setFocus(Qt::OtherFocusReason);

@@ -12,6 +12,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -209,9 +210,16 @@ private slots:
         QCOMPARE(f.window->Grid()->model()->index(0, 1).data().toString(), QString());
         QVERIFY(f.window->Pages()->isTabVisible(2));
 
+        // Back to the default setting from the log page of a loaded server.
+        f.Select(f.model->ServerNode(1));
+        QTabBar* tabs = f.window->Pages()->tabBar();
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(2).center());
+        QCOMPARE(f.window->Pages()->currentIndex(), 2);
         f.Select(f.model->ServerNode(0));
         QVERIFY(f.window->Pages()->isEnabled());
         QVERIFY(!f.window->Pages()->isTabVisible(2));
+        QCOMPARE(f.window->Pages()->currentIndex(), 0);
+        QVERIFY(ButtonEnabled(*f.window, "BtnLineCopy"));
     }
 
     void deletingAServerLeavesPaneAndModelOnTheSameNeighbour() {
@@ -243,6 +251,33 @@ private slots:
         QCOMPARE(f.window->Tree()->currentIndex(),
                  f.window->TreeModel()->IndexOf(f.model->SelectedNode()));
         QCOMPARE(f.window->ServerName()->text(), QStringLiteral("db01"));
+    }
+
+    void logPageScrollsToTheEndOnlyWhileTheCaretIsAtTheStart() {
+        UiFixture f;
+        f.LoadServer(1, SettingWithRows("web-one"), {"etc", "hosts"});
+        std::string log;
+        for (int line = 1; line <= 200; ++line) {
+            log += "line " + std::to_string(line) + "\n";
+        }
+        f.model->Servers().Entry(1).CachedLog = log;
+        f.Show();
+        f.Select(f.model->ServerNode(1));
+        QPlainTextEdit* text = f.window->Log();
+        QCOMPARE(text->textCursor().position(), 0);
+        QTabBar* tabs = f.window->Pages()->tabBar();
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(2).center());
+        const int end = text->document()->characterCount() - 1;
+        QCOMPARE(text->textCursor().position(), end);
+        QVERIFY(text->hasFocus());
+        QVERIFY(text->verticalScrollBar()->value() > 0);
+
+        QTextCursor caret = text->textCursor();
+        caret.setPosition(5);
+        text->setTextCursor(caret);
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(2).center());
+        QCOMPARE(text->textCursor().position(), 5);
     }
 
     void f1OpensTheManualFromAnywhere() {
