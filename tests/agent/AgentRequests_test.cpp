@@ -18,12 +18,15 @@
 #include "agent/HttpException.h"
 #include "agent/PollWaiter.h"
 #include "store/ServerList.h"
+#include "support/ClosedPort.h"
 #include "support/ScriptedServer.h"
 #include "support/TempDir.h"
 #include "text/Cp932.h"
 
 namespace kv {
 namespace {
+
+using test::ClosedPort;
 
 using test::ScriptedServer;
 using After = ScriptedServer::After;
@@ -51,27 +54,6 @@ struct Layer {
         EXPECT_EQ(client.ReplyBody(), nullptr);
         EXPECT_EQ(client.RequestBody(), nullptr);
     }
-};
-
-// A loopback port that refuses connections while the object lives.
-class ClosedPort {
-public:
-    ClosedPort() {
-        fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-    }
-    ~ClosedPort() { close(fd_); }
-    std::uint16_t Port() const { return port_; }
-
-private:
-    int fd_;
-    std::uint16_t port_ = 0;
 };
 
 std::string RequestLine(const ScriptedServer& server, std::size_t index) {

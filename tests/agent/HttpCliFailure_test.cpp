@@ -14,38 +14,17 @@
 #include "agent/HttpException.h"
 #include "agent/PollWaiter.h"
 #include "agent/Resolver.h"
+#include "support/ClosedPort.h"
 #include "support/ScriptedServer.h"
 
 namespace kv {
 namespace {
 
+using test::ClosedPort;
+
 using namespace std::chrono_literals;
 using test::ScriptedServer;
 using After = ScriptedServer::After;
-
-// A port on 127.0.0.1 that refuses connections while the object lives: bound, never
-// listening, so nothing else can take it meanwhile.
-class ClosedPort {
-public:
-    ClosedPort() {
-        fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-    }
-    ~ClosedPort() { close(fd_); }
-    std::string Url(const std::string& path) const {
-        return "http://127.0.0.1:" + std::to_string(port_) + path;
-    }
-
-private:
-    int fd_;
-    std::uint16_t port_ = 0;
-};
 
 // Runs a hook inside the first wait for the reply (the request has gone out), as a window's
 // event dispatch would, and ends that wait early as an interrupted one.
