@@ -27,7 +27,9 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ec);
 }
 
-std::string TempDir::File(const std::string& name) const { return path_ + "/" + name; }
+std::string TempDir::File(const std::string& name) const {
+    return path_ + "/" + name;
+}
 
 void TempDir::Write(const std::string& name, const std::string& bytes) const {
     std::ofstream out(File(name), std::ios::binary | std::ios::trunc);
