@@ -101,6 +101,10 @@ const std::array<std::string, 4>& ManagerModel::LogChoices() {
     return choices;
 }
 
+std::string ManagerModel::CommunicationFailureText() {
+    return CommunicationFailure();
+}
+
 const std::string& ManagerModel::ManualUrl() {
     static const std::string url = "https://www.brindlecove.example/kestrelview/support.html";
     return url;
@@ -532,7 +536,7 @@ std::function<bool(std::size_t)> ManagerModel::LoadedServers() const {
     return [this](std::size_t index) { return IsLoaded(ServerNode(index)); };
 }
 
-FetchAndSave ManagerModel::Walks() {
+FetchAndSave ManagerModel::Walks(FetchAndSave::Reporter also) {
     FetchAndSave::Requests requests{
         [this](std::string_view address, std::string& target) {
             return requests_ != nullptr && requests_->FetchWatchSetting(address, target);
@@ -540,11 +544,15 @@ FetchAndSave ManagerModel::Walks() {
         [this](std::string_view address, const std::vector<std::string>& lines) {
             return requests_ != nullptr && requests_->SendWatchSetting(address, lines);
         }};
-    return FetchAndSave(servers_, std::move(requests), [this](const FetchAndSave::Report& report) {
-        if (!report.Message.empty()) {
-            ui_.ShowMessage(report.Message);
-        }
-    });
+    return FetchAndSave(servers_, std::move(requests),
+                        [this, also = std::move(also)](const FetchAndSave::Report& report) {
+                            if (!report.Message.empty()) {
+                                ui_.ShowMessage(report.Message);
+                            }
+                            if (also) {
+                                also(report);
+                            }
+                        });
 }
 
 bool ManagerModel::UploadWatchSetting(std::size_t index) {

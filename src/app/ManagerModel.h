@@ -36,6 +36,8 @@ public:
     // "最新", "一日前", "二日前", "三日前"
     static const std::array<std::string, 4>& LogChoices();
     static const std::string& ManualUrl();
+    // The message box of a flow that could not reach its Agent.
+    static std::string CommunicationFailureText();
 
     // `dataDir` ends in "/" (see ResolveDataDirectory).
     ManagerModel(UserPort& ui, std::string dataDir);
@@ -143,6 +145,9 @@ public:
     // entry in use. Watch rows of the shown setting that the grid could not show are kept
     // after the grid's rows unless the user agrees, once per display, to drop them.
     bool CaptureWatchSetting(std::size_t index);
+    // The fetch and save walks over the request port, their messages shown to the user;
+    // `also` hears of every outcome after that.
+    FetchAndSave Walks(FetchAndSave::Reporter also = {});
     // Posts entry `index`'s setting; shows the per-server message on failure.
     bool UploadWatchSetting(std::size_t index);
 
@@ -197,8 +202,6 @@ private:
     void RunFlow(CommandId id);
     bool PutTreePath(std::optional<std::size_t> row, std::size_t column);
     void SaveDefaultFiles();
-    // The fetch and save walks over the request port, their messages shown to the user.
-    FetchAndSave Walks();
     std::function<bool(std::size_t)> LoadedServers() const;
 
     UserPort& ui_;

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFile>
 
+#include "app/AgentFlows.h"
 #include "app/ManagerModel.h"
 #include "settings/DataDirectory.h"
 #include "ui/AgentConnection.h"
@@ -49,6 +50,8 @@ int main(int argc, char** argv) {
     kv::AgentConnection agents;
     kv::ManagerModel model(port, dataDir);
     model.SetRequestPort(&agents);
+    kv::AgentFlows flows(model);
+    flows.Install();
     model.FormCreate();
     kv::MainWindow window(model);
     port.Attach(&window);

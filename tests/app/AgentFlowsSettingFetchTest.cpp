@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include "AgentFlowsFakes.h"
+#include "Fakes.h"
+#include "app/AgentFlows.h"
+#include "settings/FetchAndSave.h"
+#include "text/Cp932.h"
+
+namespace kv::test {
+namespace {
+
+const std::string kLog = "/var/log/kv/20260307.log";
+
+class SettingFetch : public ::testing::Test {
+protected:
+    ManagerFixture f{{"a,10.0.0.1", "b,10.0.0.2", "c,10.0.0.3"}};
+    CannedAgents agents;
+    ManagerModel* m = nullptr;
+    std::optional<AgentFlows> flows;
+
+    void SetUp() override {
+        f.Start();
+        m = &*f.model;
+        m->SetRequestPort(&agents);
+        flows.emplace(*m);
+        flows->Install();
+        for (const char* address : {"10.0.0.1", "10.0.0.2", "10.0.0.3"}) {
+            agents.files[std::string(address) + "|" + kLog] = "log of " + std::string(address);
+        }
+    }
+    void ExpectWindowRestored() const {
+        EXPECT_TRUE(m->MainWindowEnabled());
+        EXPECT_FALSE(m->AnimationRunning());
+        EXPECT_EQ(f.user.busyDepth, 0);
+        ASSERT_FALSE(f.user.focus.empty());
+        EXPECT_EQ(f.user.focus.back(), FocusTarget::Grid);
+    }
+};
+
+TEST_F(SettingFetch, SingleFetchReplacesUnsavedEditsAndTheCachedLog) {
+    f.Load(1, AgentSetting({"/old"}, "alpha", kLog));
+    m->Servers().Entry(1).CachedLog = "stale log";
+    f.Select(1);
+    ASSERT_TRUE(m->EditCell(1, 2, "unsaved"));
+    agents.settings["10.0.0.1"] = AgentSetting({"/new"}, "alpha2", kLog);
+    const std::size_t questions = f.user.questions.size();
+    f.user.focus.clear();
+    m->Execute(CommandId::GrdReload);
+
+    EXPECT_EQ(f.user.questions.size(), questions);
+    EXPECT_EQ(m->Grid().Cell(1, 1), "/new");
+    EXPECT_EQ(m->Grid().Cell(1, 2), "err");
+    EXPECT_EQ(m->ServerNameText(), "alpha2");
+    EXPECT_EQ(m->LogText().find("log of 10.0.0.1"), 0u);
+    EXPECT_TRUE(m->LogTabVisible());
+    EXPECT_EQ(f.user.focus.front(), FocusTarget::GridToolBar);
+    ExpectWindowRestored();
+    EXPECT_TRUE(f.user.messages.empty());
+}
+
+TEST_F(SettingFetch, SingleFetchFailureClearsThePageAndSaysSo) {
+    f.Load(1, AgentSetting({"/old"}, "alpha", kLog));
+    f.Select(1);
+    m->Execute(CommandId::GrdReload);
+    ASSERT_EQ(f.user.messages.size(), 1u);
+    EXPECT_EQ(f.user.messages[0], FetchAndSave::CommunicationFailedMessage());
+    EXPECT_EQ(m->Grid().Cell(1, 1), "");
+    EXPECT_TRUE(m->Servers().Entry(1).SettingText.empty());
+    ExpectWindowRestored();
+}
+
+TEST_F(SettingFetch, LogFailureAfterASingleFetchIsReportedWithItsOwnText) {
+    f.Load(1, AgentSetting({"/old"}, "alpha", kLog));
+    f.Select(1);
+    agents.settings["10.0.0.1"] = AgentSetting({"/new"}, "alpha", kLog);
+    agents.files.clear();
+    m->Execute(CommandId::GrdReload);
+    EXPECT_EQ(m->Grid().Cell(1, 1), "/new");
+    ASSERT_EQ(f.user.errors.size(), 1u);
+    EXPECT_NE(f.user.errors[0].find("404"), std::string::npos);
+    ExpectWindowRestored();
+}
+
+TEST_F(SettingFetch, FetchAllGoesOnPastAnUnreachableServerAndRedrawsTheCurrentOne) {
+    f.Load(1, AgentSetting({"/old"}, "alpha", kLog));
+    f.Select(1);
+    ASSERT_TRUE(m->EditCell(1, 1, "/unsaved"));
+    agents.settings["10.0.0.1"] = AgentSetting({"/a"}, "alpha", kLog);
+    agents.settings["10.0.0.3"] = AgentSetting({"/c"}, "gamma", kLog);
+    m->Execute(CommandId::GrdAllReload);
+
+    ASSERT_EQ(f.user.messages.size(), 1u);
+    EXPECT_EQ(f.user.messages[0], FetchAndSave::FetchAllFailedMessage("10.0.0.2"));
+    EXPECT_TRUE(m->IsLoaded(m->ServerNode(1)));
+    EXPECT_FALSE(m->IsLoaded(m->ServerNode(2)));
+    EXPECT_TRUE(m->IsLoaded(m->ServerNode(3)));
+    EXPECT_EQ(m->Servers().Entry(3).SettingText, agents.settings["10.0.0.3"]);
+    EXPECT_EQ(m->Grid().Cell(1, 1), "/a");
+    ExpectWindowRestored();
+    EXPECT_EQ(std::count(agents.asked.begin(), agents.asked.end(), "setting DefaultSetting"), 0);
+}
+
+TEST_F(SettingFetch, FetchAllWhileTheDefaultIsShownLeavesTheGrid) {
+    f.Select(0);
+    ASSERT_TRUE(m->EditCell(1, 1, "/default edit"));
+    agents.settings["10.0.0.1"] = AgentSetting({"/a"}, "alpha", kLog);
+    m->Execute(CommandId::GrdAllReload);
+    EXPECT_EQ(m->Grid().Cell(1, 1), "/default edit");
+    EXPECT_TRUE(m->IsLoaded(m->ServerNode(1)));
+    EXPECT_EQ(f.user.messages.size(), 2u);
+}
+
+TEST_F(SettingFetch, FetchAllAskedAndRefusedDoesNothing) {
+    f.user.okAnswers.push_back(false);
+    m->Execute(CommandId::GrdAllReload);
+    EXPECT_TRUE(agents.asked.empty());
+    EXPECT_TRUE(m->MainWindowEnabled());
+}
+
+}  // namespace
+}  // namespace kv::test
