@@ -4,6 +4,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "agent/FileViewText.h"
 #include "agent/SubtreeBuilder.h"
@@ -54,6 +55,7 @@ void AgentFlows::Install() {
     model_.InstallFlow(CommandId::TreeViewFile, [this] { ViewFile(); });
     model_.InstallFlow(CommandId::GrdReload, [this] { FetchCurrentSetting(); });
     model_.InstallFlow(CommandId::GrdAllReload, [this] { FetchAllSettings(); });
+    model_.InstallFlow(CommandId::AutoSearch, [this] { StartDiscovery(); });
 }
 
 void AgentFlows::Reload() {
@@ -147,6 +149,34 @@ void AgentFlows::FetchAllSettings() {
         model_.Ui().ReportError(failure.what());
     }
     EndSettingFetch();
+}
+
+void AgentFlows::StartDiscovery() {
+    if (watch_) {
+        watch_(-1);
+    }
+    discovery_.Start(model_.Connection().AgentPort(), destination_);
+    if (watch_) {
+        watch_(discovery_.Handle());
+    }
+}
+
+void AgentFlows::DiscoveryReadable() {
+    const std::vector<std::size_t> added = discovery_.HandleAvailable(model_.Servers());
+    if (added.empty()) {
+        return;
+    }
+    for (const std::size_t index : added) {
+        const TServerTree& entry = model_.Servers().Entry(index);
+        const NodeTree::Id node = model_.Pane().Append(
+            NodeTree::kNone, entry.IPAddress, Picture::ServerNotLoaded, Picture::ServerNotLoaded);
+        if (model_.SelectedNode() == node) {
+            model_.SetServerNameText(entry.ServerName);
+        }
+    }
+    model_.SetControlEnabled(Control::BtnServerDel, true);
+    model_.SetControlEnabled(Control::BtnReload, true);
+    model_.Notify(Change::Servers);
 }
 
 void AgentFlows::BeginSettingFetch() {

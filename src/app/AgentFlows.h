@@ -1,8 +1,13 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <string>
+#include <utility>
 
+#include "agent/Discovery.h"
 #include "agent/NodeTree.h"
+#include "agent/UdpSocket.h"
 
 namespace kv {
 
@@ -31,6 +36,17 @@ public:
     // BtnGrdAllReloadClick: fetches every server's setting after a confirmation.
     void FetchAllSettings();
 
+    // BtnAutoSearch: asks the network for Agents. Throws the socket's failure.
+    void StartDiscovery();
+    // The discovery socket is readable: adds every new Agent that answered to the server
+    // list and, as a server not yet loaded, to the pane.
+    void DiscoveryReadable();
+    // Told the descriptor to watch for replies: -1 before every discovery closes the old
+    // socket, then the new one.
+    void SetDiscoveryWatcher(std::function<void(int handle)> watch) { watch_ = std::move(watch); }
+    // Where the question goes; the broadcast address unless a test keeps it on loopback.
+    void SetDiscoveryDestination(std::string address) { destination_ = std::move(address); }
+
 private:
     enum class Style { Reload, Fetch };
     void FetchServer(NodeTree::Id server, Style style);
@@ -42,6 +58,9 @@ private:
     void EndBusy();
 
     ManagerModel& model_;
+    Discovery discovery_;
+    std::function<void(int)> watch_;
+    std::string destination_{TUdpSocket::kBroadcastAddress};
 };
 
 }  // namespace kv

@@ -10,6 +10,7 @@
 #include "settings/DataDirectory.h"
 #include "ui/AgentConnection.h"
 #include "ui/DesktopPort.h"
+#include "ui/DiscoveryWatch.h"
 #include "ui/MainWindow.h"
 #include "ui/Resources.h"
 #include "ui/RootDirRecord.h"
@@ -55,6 +56,8 @@ int main(int argc, char** argv) {
     model.FormCreate();
     kv::MainWindow window(model);
     port.Attach(&window);
+    kv::DiscoveryWatch discovery([&flows] { flows.DiscoveryReadable(); });
+    flows.SetDiscoveryWatcher([&discovery](int handle) { discovery.Watch(handle); });
     window.show();
     return QApplication::exec();
 }
