@@ -18,6 +18,26 @@ int WholeNumberArgument(std::string_view text, int min, int max, std::string_vie
     return value;
 }
 
+std::string OptionValue(const std::vector<std::string>& arguments, std::size_t& i,
+                        bool takesValue) {
+    const std::string& argument = arguments[i];
+    const std::size_t equals = argument.find('=');
+    const std::string name = argument.substr(0, equals);
+    if (!takesValue) {
+        if (equals != std::string::npos) {
+            throw UsageError("option " + name + " takes no value");
+        }
+        return {};
+    }
+    if (equals != std::string::npos) {
+        return argument.substr(equals + 1);
+    }
+    if (i + 1 < arguments.size()) {
+        return arguments[++i];
+    }
+    throw UsageError("option " + name + " needs a value");
+}
+
 CommandArguments::CommandArguments(const std::vector<std::string>& arguments,
                                    const CommandSyntax& syntax) {
     bool optionsEnded = false;
@@ -45,18 +65,7 @@ CommandArguments::CommandArguments(const std::vector<std::string>& arguments,
         if (options_.contains(name)) {
             throw UsageError("option " + name + " given twice");
         }
-        std::string value;
-        if (!known->takesValue) {
-            if (equals != std::string::npos) {
-                throw UsageError("option " + name + " takes no value");
-            }
-        } else if (equals != std::string::npos) {
-            value = argument.substr(equals + 1);
-        } else if (i + 1 < arguments.size()) {
-            value = arguments[++i];
-        } else {
-            throw UsageError("option " + name + " needs a value");
-        }
+        std::string value = OptionValue(arguments, i, known->takesValue);
         options_.emplace(name, std::move(value));
     }
     if (help_) {

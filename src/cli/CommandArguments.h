@@ -22,6 +22,11 @@ struct CommandSyntax {
     std::size_t maxPositionals = 0;
 };
 
+// The value of option `arguments[i]` ("--name=value" or "--name value", in which case `i`
+// moves past it); empty for an option that takes none. UsageError when a value is missing or
+// given to an option that takes none.
+std::string OptionValue(const std::vector<std::string>& arguments, std::size_t& i, bool takesValue);
+
 // A whole decimal number from `min` to `max`, or UsageError naming `what`.
 int WholeNumberArgument(std::string_view text, int min, int max, std::string_view what);
 

@@ -51,26 +51,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     CommandLine line;
     std::size_t i = 0;
     for (; i < arguments.size() && arguments[i].starts_with("--"); ++i) {
-        const std::string& argument = arguments[i];
-        const std::size_t equals = argument.find('=');
-        const std::string name = argument.substr(0, equals);
+        const std::string name = arguments[i].substr(0, arguments[i].find('='));
         const GlobalOption* option = FindGlobalOption(name);
         if (option == nullptr) {
             throw UsageError("unknown option " + name);
         }
-        std::string value;
-        if (!option->takesValue) {
-            if (equals != std::string::npos) {
-                throw UsageError("option " + name + " takes no value");
-            }
-        } else if (equals != std::string::npos) {
-            value = argument.substr(equals + 1);
-        } else if (i + 1 < arguments.size()) {
-            value = arguments[++i];
-        } else {
-            throw UsageError("option " + name + " needs a value");
-        }
-        option->apply(line.options, std::move(value));
+        option->apply(line.options, OptionValue(arguments, i, option->takesValue));
     }
     if (i < arguments.size()) {
         line.command = arguments[i];
