@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "agent/AddServerCheck.h"
 #include "agent/FileViewText.h"
 #include "agent/SubtreeBuilder.h"
 #include "app/ManagerModel.h"
@@ -56,6 +57,7 @@ void AgentFlows::Install() {
     model_.InstallFlow(CommandId::GrdReload, [this] { FetchCurrentSetting(); });
     model_.InstallFlow(CommandId::GrdAllReload, [this] { FetchAllSettings(); });
     model_.InstallFlow(CommandId::AutoSearch, [this] { StartDiscovery(); });
+    model_.InstallFlow(CommandId::AddServer, [this] { AddServer(); });
 }
 
 void AgentFlows::Reload() {
@@ -149,6 +151,74 @@ void AgentFlows::FetchAllSettings() {
         model_.Ui().ReportError(failure.what());
     }
     EndSettingFetch();
+}
+
+void AgentFlows::AddServer() {
+    std::optional<std::size_t> added;
+    const bool ok = model_.Ui().ShowAddServerDialog([this, &added](const std::string& address) {
+        added = TestNewServer(address);
+        return added.has_value();
+    });
+    if (ok && added) {
+        ShowAddedServer(*added);
+    }
+}
+
+std::optional<std::size_t> AgentFlows::TestNewServer(const std::string& address) {
+    UserPort& ui = model_.Ui();
+    if (model_.Servers().IsFull()) {
+        ui.ShowMessage(AddServerCheck::TableFullMessage());
+        return std::nullopt;
+    }
+    std::string tree;
+    std::string setting;
+    RequestPort* requests = model_.Requests();
+    ui.SetBusyCursor(true);
+    const bool answered = requests != nullptr && requests->FetchTree(address, tree) &&
+                          requests->FetchWatchSetting(address, setting);
+    ui.SetBusyCursor(false);
+    if (!answered) {
+        ui.ShowMessage(AddServerCheck::NoAnswerMessage());
+        return std::nullopt;
+    }
+    const std::optional<std::size_t> index = model_.Servers().AddFetched(address, tree, setting);
+    model_.Notify(Change::Servers);
+    return index;
+}
+
+void AgentFlows::ShowAddedServer(std::size_t index) {
+    const FetchTexts& texts = TextsFor(false);
+    // The pages still show the previous server; keep its edits before they are replaced.
+    if (const auto current = model_.Servers().IndexOf(model_.CurrentServer())) {
+        model_.CaptureWatchSetting(*current);
+    }
+    model_.SetStatusText(texts.Fetching);
+    model_.Ui().SetBusyCursor(true);
+    model_.SetMainWindowEnabled(false);
+    try {
+        const SelectionHold hold(model_);
+        const std::string address = model_.Servers().Entry(index).IPAddress;
+        const NodeTree::Id node = model_.Pane().Append(
+            NodeTree::kNone, address, Picture::ServerLoaded, Picture::ServerLoaded);
+        model_.SelectNode(node);
+        model_.Notify(Change::Selection);
+        model_.SetCurrentServer(address);
+        model_.ClearWatchPage();
+        model_.SetWatchEditing(true);
+        model_.ShowWatchSetting(node, index);
+        BuildSubtree(node, index);
+    } catch (const std::exception&) {
+        EndBusy();
+        model_.Ui().ShowMessage(ManagerModel::CommunicationFailureText());
+        return;
+    }
+    model_.SetProgress(0);
+    model_.SetStatusText(texts.Done);
+    model_.SetControlEnabled(Control::BtnServerDel, true);
+    model_.SetControlEnabled(Control::BtnReload, true);
+    model_.SetControlEnabled(Control::BtnDefaultSet, false);
+    model_.SetLogTabVisible(true);
+    EndBusy();
 }
 
 void AgentFlows::StartDiscovery() {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -36,6 +37,9 @@ public:
     // BtnGrdAllReloadClick: fetches every server's setting after a confirmation.
     void FetchAllSettings();
 
+    // BtnAddServerClick: the add-server dialog, then the new server shown and its tree built.
+    void AddServer();
+
     // BtnAutoSearch: asks the network for Agents. Throws the socket's failure.
     void StartDiscovery();
     // The discovery socket is readable: adds every new Agent that answered to the server
@@ -52,6 +56,10 @@ private:
     void FetchServer(NodeTree::Id server, Style style);
     // Builds the fetched subtree below `server` with the pane's selection reaction held.
     void BuildSubtree(NodeTree::Id server, std::size_t index);
+    // The dialog's OK: both requests answered, then the new entry; its index, or nothing
+    // after telling the user why not.
+    std::optional<std::size_t> TestNewServer(const std::string& address);
+    void ShowAddedServer(std::size_t index);
     void BeginSettingFetch();
     void EndSettingFetch();
     // Window enabled, normal cursor, animation off.
