@@ -1,5 +1,7 @@
 #include "agent/AddServerCheck.h"
 
+#include <utility>
+
 #include "agent/AgentRequests.h"
 #include "store/ServerList.h"
 #include "text/Cp932.h"
@@ -79,7 +81,16 @@ std::optional<std::string> AddServerCheck::ParseAddress(std::string_view dotted)
 }
 
 AddServerCheck::AddServerCheck(AgentRequests& requests, ServerList& servers)
-    : requests_(requests), servers_(servers) {}
+    : AddServerCheck(Fetchers{[&requests](std::string_view address, std::string& target) {
+                                  return requests.FetchTree(address, target);
+                              },
+                              [&requests](std::string_view address, std::string& target) {
+                                  return requests.FetchWatchSetting(address, target);
+                              }},
+                     servers) {}
+
+AddServerCheck::AddServerCheck(Fetchers fetchers, ServerList& servers)
+    : fetchers_(std::move(fetchers)), servers_(servers) {}
 
 AddServerCheck::Result AddServerCheck::Try(const std::array<std::string_view, 4>& fields) {
     const std::optional<std::string> address = ComposeAddress(fields);
@@ -96,7 +107,7 @@ AddServerCheck::Result AddServerCheck::TryAddress(std::string_view address) {
     }
     std::string tree;
     std::string setting;
-    if (!requests_.FetchTree(address, tree) || !requests_.FetchWatchSetting(address, setting)) {
+    if (!fetchers_.FetchTree(address, tree) || !fetchers_.FetchWatchSetting(address, setting)) {
         return {Outcome::NoAnswer, NoAnswerMessage(), std::nullopt};
     }
     return {Outcome::Added, {}, servers_.AddFetched(address, tree, setting)};

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,7 +40,14 @@ public:
     // fields and composed as above.
     static std::optional<std::string> ParseAddress(std::string_view dotted);
 
+    // The two fetches of the connection test: the request layer's, or the window's port.
+    struct Fetchers {
+        std::function<bool(std::string_view address, std::string& target)> FetchTree;
+        std::function<bool(std::string_view address, std::string& target)> FetchWatchSetting;
+    };
+
     AddServerCheck(AgentRequests& requests, ServerList& servers);
+    AddServerCheck(Fetchers fetchers, ServerList& servers);
 
     // ComposeAddress, then TryAddress.
     Result Try(const std::array<std::string_view, 4>& fields);
@@ -47,7 +55,7 @@ public:
     Result TryAddress(std::string_view address);
 
 private:
-    AgentRequests& requests_;
+    Fetchers fetchers_;
     ServerList& servers_;
 };
 

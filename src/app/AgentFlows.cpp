@@ -166,24 +166,25 @@ void AgentFlows::AddServer() {
 
 std::optional<std::size_t> AgentFlows::TestNewServer(const std::string& address) {
     UserPort& ui = model_.Ui();
-    if (model_.Servers().IsFull()) {
-        ui.ShowMessage(AddServerCheck::TableFullMessage());
-        return std::nullopt;
-    }
-    std::string tree;
-    std::string setting;
     RequestPort* requests = model_.Requests();
+    AddServerCheck check(AddServerCheck::Fetchers{
+                             [requests](std::string_view server, std::string& target) {
+                                 return requests != nullptr && requests->FetchTree(server, target);
+                             },
+                             [requests](std::string_view server, std::string& target) {
+                                 return requests != nullptr &&
+                                        requests->FetchWatchSetting(server, target);
+                             }},
+                         model_.Servers());
     ui.SetBusyCursor(true);
-    const bool answered = requests != nullptr && requests->FetchTree(address, tree) &&
-                          requests->FetchWatchSetting(address, setting);
+    const AddServerCheck::Result result = check.TryAddress(address);
     ui.SetBusyCursor(false);
-    if (!answered) {
-        ui.ShowMessage(AddServerCheck::NoAnswerMessage());
+    if (!result.Index) {
+        ui.ShowMessage(result.Message);
         return std::nullopt;
     }
-    const std::optional<std::size_t> index = model_.Servers().AddFetched(address, tree, setting);
     model_.Notify(Change::Servers);
-    return index;
+    return result.Index;
 }
 
 void AgentFlows::ShowAddedServer(std::size_t index) {
