@@ -4,9 +4,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #ifdef __SSE2__
-#include <emmintrin.h>
+#include <immintrin.h>
+#endif
+
+// Wider blocks are compiled for AVX2 function by function and taken only where the CPU has it.
+#if defined(__SSE2__) && defined(__GNUC__)
+#define KV_WITH_AVX2 1
+#define KV_AVX2 __attribute__((target("avx2")))
 #endif
 
 namespace kv {
@@ -53,10 +60,11 @@ Byte ByteAt(const Byte* in, std::size_t n, std::size_t i) {
 // walk meets them. The walk enters every run of such bytes at the run's first byte (the
 // byte before a run takes nothing with it), so a byte of a run begins a pair exactly when
 // its distance from the run's start is even. The sum clears the runs that start at even bits.
-std::uint32_t PairStarts(std::uint32_t takers) {
-    constexpr std::uint32_t kEven = 0x55555555;
-    const std::uint32_t runStarts = takers & ~(takers << 1);
-    const std::uint32_t evenRuns = takers & ~(takers + (runStarts & kEven));
+template <class Mask>
+Mask PairStarts(Mask takers) {
+    constexpr auto kEven = static_cast<Mask>(0x5555555555555555ULL);
+    const Mask runStarts = takers & ~(takers << 1);
+    const Mask evenRuns = takers & ~(takers + (runStarts & kEven));
     return (evenRuns & kEven) | (takers & ~evenRuns & ~kEven);
 }
 
@@ -93,6 +101,51 @@ std::uint32_t Bits(__m128i mask) {
 std::uint32_t InRange(__m128i v, Byte low, Byte high) {
     const __m128i rel = _mm_sub_epi8(v, Bytes(low));
     return Bits(_mm_cmpeq_epi8(_mm_min_epu8(rel, Bytes(high - low)), rel));
+}
+
+#endif
+
+#ifdef KV_WITH_AVX2
+
+KV_AVX2 __m256i LoadWide(const Byte* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+KV_AVX2 void StoreWide(Byte* p, __m256i v) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+}
+
+KV_AVX2 __m256i BytesWide(Byte b) {
+    return _mm256_set1_epi8(static_cast<char>(b));
+}
+
+KV_AVX2 __m256i SelectWide(__m256i mask, __m256i a, __m256i b) {
+    return _mm256_blendv_epi8(b, a, mask);
+}
+
+KV_AVX2 std::uint32_t BitsWide(__m256i mask) {
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(mask));
+}
+
+KV_AVX2 std::uint32_t InRangeWide(__m256i v, Byte low, Byte high) {
+    const __m256i rel = _mm256_sub_epi8(v, BytesWide(low));
+    return BitsWide(_mm256_cmpeq_epi8(_mm256_min_epu8(rel, BytesWide(high - low)), rel));
+}
+
+// 32 mask bits -> 32 bytes of 0x00 or 0xFF. The byte shuffle stays within 128-bit lanes,
+// so each lane picks its two mask bytes from its own copy of the broadcast.
+KV_AVX2 __m256i ExpandBitsWide(std::uint32_t bits) {
+    const __m256i x =
+        _mm256_shuffle_epi8(_mm256_set1_epi32(static_cast<int>(bits)),
+                            _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2,
+                                             2, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3));
+    const __m256i select = _mm256_set1_epi64x(static_cast<long long>(0x8040201008040201ULL));
+    return _mm256_cmpeq_epi8(_mm256_and_si256(x, select), select);
+}
+
+// v moved up by one byte across the lane seam, a zero shifted in.
+KV_AVX2 __m256i ShiftUpOne(__m256i v) {
+    return _mm256_alignr_epi8(v, _mm256_permute2x128_si256(v, v, 0x08), 15);
 }
 
 #endif
@@ -150,6 +203,33 @@ struct EucToSjisRules {
         return Select(leads, first, Select(trails, second, v));
     }
 #endif
+
+#ifdef KV_WITH_AVX2
+    KV_AVX2 static std::uint32_t Takers(__m256i v) {
+        return InRangeWide(v, 0x81, 0xFE);
+    }
+
+    KV_AVX2 static std::uint32_t Resizers(__m256i v, std::uint32_t leads, std::uint32_t) {
+        return BitsWide(_mm256_cmpeq_epi8(v, BytesWide(0x8E))) & leads;
+    }
+
+    // The arithmetic of the 16-byte Convert above.
+    KV_AVX2 static __m256i Convert(__m256i v, __m256i prev, __m256i, __m256i leads,
+                                   __m256i trails) {
+        const __m256i jis = _mm256_and_si256(v, BytesWide(0x7F));
+        const __m256i lowRow = _mm256_cmpgt_epi8(BytesWide(0x5F), jis);
+        const __m256i first = _mm256_add_epi8(
+            _mm256_avg_epu8(jis, _mm256_setzero_si256()),
+            _mm256_xor_si256(BytesWide(0xB0), _mm256_and_si256(lowRow, BytesWide(0xC0))));
+        const __m256i oddRow =
+            _mm256_cmpeq_epi8(_mm256_and_si256(prev, BytesWide(1)), BytesWide(1));
+        const __m256i oddLess =
+            _mm256_add_epi8(BytesWide(0x5F), _mm256_cmpgt_epi8(jis, BytesWide(0x5F)));
+        const __m256i second = _mm256_sub_epi8(_mm256_add_epi8(jis, BytesWide(0x7E)),
+                                               _mm256_and_si256(oddRow, oddLess));
+        return SelectWide(leads, first, SelectWide(trails, second, v));
+    }
+#endif
 };
 
 struct SjisToEucRules {
@@ -200,6 +280,36 @@ struct SjisToEucRules {
         const __m128i second = _mm_sub_epi8(v, Select(below9F, lowSub, Bytes(0x7E)));
         return Select(leads, _mm_or_si128(first, flip),
                       Select(trails, _mm_or_si128(second, flip), v));
+    }
+#endif
+
+#ifdef KV_WITH_AVX2
+    KV_AVX2 static std::uint32_t Takers(__m256i v) {
+        return BitsWide(v) & ~InRangeWide(v, 0xA1, 0xDF);
+    }
+
+    KV_AVX2 static std::uint32_t Resizers(__m256i v, std::uint32_t, std::uint32_t trails) {
+        return InRangeWide(v, 0xA1, 0xDF) & ~trails;
+    }
+
+    // The arithmetic of the 16-byte Convert above.
+    KV_AVX2 static __m256i Convert(__m256i v, __m256i, __m256i next, __m256i leads,
+                                   __m256i trails) {
+        const __m256i flip = BytesWide(0x80);
+        const __m256i below9F =
+            _mm256_cmpgt_epi8(BytesWide(0x9F ^ 0x80), _mm256_xor_si256(v, flip));
+        const __m256i nextBelow9F =
+            _mm256_cmpgt_epi8(BytesWide(0x9F ^ 0x80), _mm256_xor_si256(next, flip));
+        const __m256i belowA0 =
+            _mm256_cmpgt_epi8(BytesWide(0xA0 ^ 0x80), _mm256_xor_si256(v, flip));
+        const __m256i offset = _mm256_sub_epi8(
+            v, _mm256_xor_si256(BytesWide(0xB0), _mm256_and_si256(belowA0, BytesWide(0xC0))));
+        const __m256i first = _mm256_add_epi8(_mm256_add_epi8(offset, offset), nextBelow9F);
+        const __m256i lowSub =
+            _mm256_sub_epi8(BytesWide(0x1F), _mm256_cmpgt_epi8(_mm256_setzero_si256(), v));
+        const __m256i second = _mm256_sub_epi8(v, SelectWide(below9F, lowSub, BytesWide(0x7E)));
+        return SelectWide(leads, _mm256_or_si256(first, flip),
+                          SelectWide(trails, _mm256_or_si256(second, flip), v));
     }
 #endif
 };
@@ -262,12 +372,73 @@ std::size_t ConvertBlocks(const Byte* in, std::size_t n, std::size_t i, std::siz
 
 #endif
 
-// Walks from the boundary i to the first boundary at or past `limit` and returns it.
+#ifdef KV_WITH_AVX2
+
+// The loop of ConvertBlocks over 64-byte blocks of two 32-byte halves.
 template <class Rules>
+KV_AVX2 std::size_t ConvertWideBlocks(const Byte* in, std::size_t n, std::size_t i,
+                                      std::size_t limit, Byte* out, std::size_t& o) {
+    std::uint64_t carried = 0;
+    while (i + 64 <= limit && i + 65 <= n) {
+        const __m256i v0 = LoadWide(in + i);
+        const __m256i v1 = LoadWide(in + i + 32);
+        if ((BitsWide(_mm256_or_si256(v0, v1)) | carried) == 0) {
+            StoreWide(out + o, v0);
+            StoreWide(out + o + 32, v1);
+            i += 64;
+            o += 64;
+            continue;
+        }
+        const std::uint64_t takers =
+            Rules::Takers(v0) | static_cast<std::uint64_t>(Rules::Takers(v1)) << 32;
+        const std::uint64_t leads = PairStarts(takers & ~carried);
+        const std::uint64_t trails = leads << 1 | carried;
+        const auto low = [](std::uint64_t bits) { return static_cast<std::uint32_t>(bits); };
+        const auto high = [](std::uint64_t bits) { return static_cast<std::uint32_t>(bits >> 32); };
+        if (Rules::Resizers(v0, low(leads), low(trails)) |
+            Rules::Resizers(v1, high(leads), high(trails))) {
+            const std::size_t end = i + 64;
+            i -= carried;
+            o -= carried;
+            while (i < end) {
+                i = Rules::Step(in, n, i, out, o);
+            }
+            carried = 0;
+            continue;
+        }
+        const __m256i prev0 = i == 0 ? ShiftUpOne(v0) : LoadWide(in + i - 1);
+        StoreWide(out + o, Rules::Convert(v0, prev0, LoadWide(in + i + 1),
+                                          ExpandBitsWide(low(leads)), ExpandBitsWide(low(trails))));
+        StoreWide(out + o + 32,
+                  Rules::Convert(v1, LoadWide(in + i + 31), LoadWide(in + i + 33),
+                                 ExpandBitsWide(high(leads)), ExpandBitsWide(high(trails))));
+        i += 64;
+        o += 64;
+        carried = leads >> 63;
+    }
+    i -= carried;
+    o -= carried;
+    return i;
+}
+
+#endif
+
+// The block converters a walk may use ahead of its byte-at-a-time steps.
+enum class Blocks { None, Sse2, Avx2 };
+
+// Walks from the boundary i to the first boundary at or past `limit` and returns it.
+template <class Rules, Blocks kBlocks>
 std::size_t Walk(const Byte* in, std::size_t n, std::size_t i, std::size_t limit, Byte* out,
                  std::size_t& o) {
+#ifdef KV_WITH_AVX2
+    if constexpr (kBlocks == Blocks::Avx2) {
+        i = ConvertWideBlocks<Rules>(in, n, i, limit, out, o);
+    }
+#endif
 #ifdef __SSE2__
-    i = ConvertBlocks<Rules>(in, n, i, limit, out, o);
+    if constexpr (kBlocks != Blocks::None) {
+        i = ConvertBlocks<Rules>(in, n, i, limit, out, o);
+    }
 #endif
     constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
     while (i < limit) {
@@ -289,7 +460,7 @@ std::size_t Walk(const Byte* in, std::size_t n, std::size_t i, std::size_t limit
 // Appends the conversion of `text` to `out`, a stretch at a time: resize() fills a
 // stretch with zeros before the walk writes it, and a stretch small enough for the cache
 // takes both writes there. One allocation serves the whole text.
-template <class Rules>
+template <class Rules, Blocks kBlocks>
 void Convert(std::string_view text, std::string& out) {
     constexpr std::size_t kStretch = 16 * 1024;
     const auto* in = reinterpret_cast<const Byte*>(text.data());
@@ -302,7 +473,7 @@ void Convert(std::string_view text, std::string& out) {
         // The walk stops at most one byte past `limit`.
         out.resize(start + Rules::Bound(limit - i + 1));
         std::size_t o = 0;
-        i = Walk<Rules>(in, n, i, limit, reinterpret_cast<Byte*>(out.data()) + start, o);
+        i = Walk<Rules, kBlocks>(in, n, i, limit, reinterpret_cast<Byte*>(out.data()) + start, o);
         out.resize(start + o);
     }
 }
@@ -321,12 +492,27 @@ std::string SjisToJisPair(unsigned char s1, unsigned char s2) {
     return pair;
 }
 
+namespace {
+
+// The fastest path this CPU runs, chosen once. The portable path runs everywhere.
+const detail::ConversionPath& FastestPath() {
+    static const detail::ConversionPath& fastest = []() -> const detail::ConversionPath& {
+        const std::vector<detail::ConversionPath>& paths = detail::ConversionPaths();
+        const auto best = std::find_if(paths.rbegin(), paths.rend(),
+                                       [](const detail::ConversionPath& p) { return p.available; });
+        return *best;
+    }();
+    return fastest;
+}
+
+}  // namespace
+
 void EucToSjis(std::string_view in, std::string& out) {
-    Convert<EucToSjisRules>(in, out);
+    FastestPath().eucToSjis(in, out);
 }
 
 void SjisToEuc(std::string_view in, std::string& out) {
-    Convert<SjisToEucRules>(in, out);
+    FastestPath().sjisToEuc(in, out);
 }
 
 std::string EucToSjis(std::string_view in) {
@@ -342,6 +528,22 @@ std::string SjisToEuc(std::string_view in) {
 }
 
 namespace detail {
+
+const std::vector<ConversionPath>& ConversionPaths() {
+    static const std::vector<ConversionPath> paths = {
+        {"portable", true, &Convert<EucToSjisRules, Blocks::None>,
+         &Convert<SjisToEucRules, Blocks::None>},
+#ifdef __SSE2__
+        {"sse2", true, &Convert<EucToSjisRules, Blocks::Sse2>,
+         &Convert<SjisToEucRules, Blocks::Sse2>},
+#endif
+#ifdef KV_WITH_AVX2
+        {"avx2", __builtin_cpu_supports("avx2") != 0, &Convert<EucToSjisRules, Blocks::Avx2>,
+         &Convert<SjisToEucRules, Blocks::Avx2>},
+#endif
+    };
+    return paths;
+}
 
 void EucToSjisScalar(std::string_view in, std::string& out) {
     for (std::size_t i = 0; i < in.size();) {

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kv {
 
@@ -27,6 +28,19 @@ namespace detail {
 // them to that.
 void EucToSjisScalar(std::string_view in, std::string& out);
 void SjisToEucScalar(std::string_view in, std::string& out);
+
+// One build of both fast walks, named for the block converter it uses ("portable", "sse2",
+// "avx2"); `available` says whether this CPU runs it. The public functions take the last
+// available one; tests compare each against the scalar walks.
+struct ConversionPath {
+    std::string_view name;
+    bool available;
+    void (*eucToSjis)(std::string_view in, std::string& out);
+    void (*sjisToEuc)(std::string_view in, std::string& out);
+};
+
+// Every path compiled in, slowest first.
+const std::vector<ConversionPath>& ConversionPaths();
 
 }  // namespace detail
 
