@@ -149,6 +149,24 @@ void Report(const char* text, const char* what, double rate, double iconvRate, d
                 rate / iconvRate, rate / memcpyRate);
 }
 
+// Each block converter this CPU runs, to show what the wider blocks gain.
+void ReportPaths(const char* text, const char* what,
+                 void (*kv::detail::ConversionPath::*convert)(std::string_view, std::string&),
+                 const std::string& in, std::string& out, double iconvRate, double memcpyRate,
+                 int runs) {
+    for (const kv::detail::ConversionPath& path : kv::detail::ConversionPaths()) {
+        if (!path.available) {
+            continue;
+        }
+        const double rate = Measure(in.size(), runs, [&] {
+            out.clear();
+            (path.*convert)(in, out);
+        });
+        const std::string label = std::string(what) + ", " + std::string(path.name) + " path";
+        Report(text, label.c_str(), rate, iconvRate, memcpyRate);
+    }
+}
+
 void BenchText(const char* name, const std::string& euc, double memcpyRate, int runs) {
     const std::string sjis = kv::EucToSjis(euc);
     std::string out;
@@ -180,10 +198,14 @@ void BenchText(const char* name, const std::string& euc, double memcpyRate, int 
     Report(name, "iconv EUC-JP -> CP932", eucIconvCp932, eucIconv, memcpyRate);
     Report(name, "EucToSjis", eucFast, eucIconv, memcpyRate);
     Report(name, "EucToSjis, byte-at-a-time walk", eucScalar, eucIconv, memcpyRate);
+    ReportPaths(name, "EucToSjis", &kv::detail::ConversionPath::eucToSjis, euc, out, eucIconv,
+                memcpyRate, runs);
     Report(name, "iconv SHIFT_JIS -> EUC-JP", sjisIconv, sjisIconv, memcpyRate);
     Report(name, "iconv CP932 -> EUC-JP", sjisIconvCp932, sjisIconv, memcpyRate);
     Report(name, "SjisToEuc", sjisFast, sjisIconv, memcpyRate);
     Report(name, "SjisToEuc, byte-at-a-time walk", sjisScalar, sjisIconv, memcpyRate);
+    ReportPaths(name, "SjisToEuc", &kv::detail::ConversionPath::sjisToEuc, sjis, out, sjisIconv,
+                memcpyRate, runs);
 }
 
 }  // namespace
