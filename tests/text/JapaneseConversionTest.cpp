@@ -45,14 +45,12 @@ std::string Run(void (*convert)(std::string_view, std::string&), std::string_vie
     return out;
 }
 
-// The public functions and `path` must agree with the scalar walks on `in`, both ways.
+// `path` must agree with the scalar walks on `in`, both ways.
 void ExpectSameAsScalar(const detail::ConversionPath& path, std::string_view in) {
     const std::string euc = Hex(EucScalar(in));
     const std::string sjis = Hex(SjisScalar(in));
     ASSERT_EQ(Hex(Run(path.eucToSjis, in)), euc) << path.name << " EUC input " << Hex(in);
     ASSERT_EQ(Hex(Run(path.sjisToEuc, in)), sjis) << path.name << " Shift_JIS input " << Hex(in);
-    ASSERT_EQ(Hex(EucToSjis(in)), euc) << "EUC input " << Hex(in);
-    ASSERT_EQ(Hex(SjisToEuc(in)), sjis) << "Shift_JIS input " << Hex(in);
 }
 
 TEST(JapaneseConversion, WorkedValues) {
