@@ -48,10 +48,18 @@ bool ValidEuc(std::string_view text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view euc(reinterpret_cast<const char*>(data), size);
 
-    std::string fast = "kept";
-    kv::EucToSjis(euc, fast);
     std::string scalar = "kept";
     kv::detail::EucToSjisScalar(euc, scalar);
+    // Every block loop this CPU runs, not only the one the public function picks.
+    for (const kv::detail::ConversionPath& path : kv::detail::ConversionPaths()) {
+        if (path.available) {
+            std::string viaPath = "kept";
+            path.eucToSjis(euc, viaPath);
+            Check(viaPath == scalar);
+        }
+    }
+    std::string fast = "kept";
+    kv::EucToSjis(euc, fast);
     Check(fast == scalar);
 
     if (ValidEuc(euc)) {

@@ -49,10 +49,18 @@ bool ValidSjisOfJisX0208(std::string_view text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view sjis(reinterpret_cast<const char*>(data), size);
 
-    std::string fast = "kept";
-    kv::SjisToEuc(sjis, fast);
     std::string scalar = "kept";
     kv::detail::SjisToEucScalar(sjis, scalar);
+    // Every block loop this CPU runs, not only the one the public function picks.
+    for (const kv::detail::ConversionPath& path : kv::detail::ConversionPaths()) {
+        if (path.available) {
+            std::string viaPath = "kept";
+            path.sjisToEuc(sjis, viaPath);
+            Check(viaPath == scalar);
+        }
+    }
+    std::string fast = "kept";
+    kv::SjisToEuc(sjis, fast);
     Check(fast == scalar);
 
     if (ValidSjisOfJisX0208(sjis)) {
