@@ -16,6 +16,8 @@
 
 #include "text/JapaneseConversion.h"
 
+using namespace kv::text;
+
 namespace {
 
 // The machine is shared: time spent waiting for a processor is not the program's, so
@@ -151,10 +153,10 @@ void Report(const char* text, const char* what, double rate, double iconvRate, d
 
 // Each block converter this CPU runs, to show what the wider blocks gain.
 void ReportPaths(const char* text, const char* what,
-                 void (*kv::detail::ConversionPath::*convert)(std::string_view, std::string&),
+                 void (*kv::text::detail::ConversionPath::*convert)(std::string_view, std::string&),
                  const std::string& in, std::string& out, double iconvRate, double memcpyRate,
                  int runs) {
-    for (const kv::detail::ConversionPath& path : kv::detail::ConversionPaths()) {
+    for (const kv::text::detail::ConversionPath& path : kv::text::detail::ConversionPaths()) {
         if (!path.available) {
             continue;
         }
@@ -168,7 +170,7 @@ void ReportPaths(const char* text, const char* what,
 }
 
 void BenchText(const char* name, const std::string& euc, double memcpyRate, int runs) {
-    const std::string sjis = kv::EucToSjis(euc);
+    const std::string sjis = kv::text::EucToSjis(euc);
     std::string out;
     out.reserve(euc.size() * 2 + 16);
 
@@ -176,36 +178,36 @@ void BenchText(const char* name, const std::string& euc, double memcpyRate, int 
     const double eucIconvCp932 = MeasureIconv("CP932", "EUC-JP", euc, out, 2);
     const double eucFast = Measure(euc.size(), runs, [&] {
         out.clear();
-        kv::EucToSjis(euc, out);
+        kv::text::EucToSjis(euc, out);
     });
     const double eucScalar = Measure(euc.size(), 2, [&] {
         out.clear();
-        kv::detail::EucToSjisScalar(euc, out);
+        kv::text::detail::EucToSjisScalar(euc, out);
     });
 
     const double sjisIconv = MeasureIconv("EUC-JP", "SHIFT_JIS", sjis, out, 2);
     const double sjisIconvCp932 = MeasureIconv("EUC-JP", "CP932", sjis, out, 2);
     const double sjisFast = Measure(sjis.size(), runs, [&] {
         out.clear();
-        kv::SjisToEuc(sjis, out);
+        kv::text::SjisToEuc(sjis, out);
     });
     const double sjisScalar = Measure(sjis.size(), 2, [&] {
         out.clear();
-        kv::detail::SjisToEucScalar(sjis, out);
+        kv::text::detail::SjisToEucScalar(sjis, out);
     });
 
     Report(name, "iconv EUC-JP -> SHIFT_JIS", eucIconv, eucIconv, memcpyRate);
     Report(name, "iconv EUC-JP -> CP932", eucIconvCp932, eucIconv, memcpyRate);
     Report(name, "EucToSjis", eucFast, eucIconv, memcpyRate);
     Report(name, "EucToSjis, byte-at-a-time walk", eucScalar, eucIconv, memcpyRate);
-    ReportPaths(name, "EucToSjis", &kv::detail::ConversionPath::eucToSjis, euc, out, eucIconv,
+    ReportPaths(name, "EucToSjis", &kv::text::detail::ConversionPath::eucToSjis, euc, out, eucIconv,
                 memcpyRate, runs);
     Report(name, "iconv SHIFT_JIS -> EUC-JP", sjisIconv, sjisIconv, memcpyRate);
     Report(name, "iconv CP932 -> EUC-JP", sjisIconvCp932, sjisIconv, memcpyRate);
     Report(name, "SjisToEuc", sjisFast, sjisIconv, memcpyRate);
     Report(name, "SjisToEuc, byte-at-a-time walk", sjisScalar, sjisIconv, memcpyRate);
-    ReportPaths(name, "SjisToEuc", &kv::detail::ConversionPath::sjisToEuc, sjis, out, sjisIconv,
-                memcpyRate, runs);
+    ReportPaths(name, "SjisToEuc", &kv::text::detail::ConversionPath::sjisToEuc, sjis, out,
+                sjisIconv, memcpyRate, runs);
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include "store/AtomicFile.h"
 #include "store/TMlb2.h"
 
+using namespace kv::store;
+
 namespace {
 
 constexpr std::size_t kTargetBytes = 50u * 1000 * 1000;
@@ -58,12 +60,12 @@ int main() {
 
     std::size_t records = 0;
     const std::string bytes = Generate(records);
-    kv::WriteFileAtomically(path, bytes);
+    kv::store::WriteFileAtomically(path, bytes);
     std::printf("table: %zu bytes, %zu records, 5 fields\n", bytes.size(), records);
 
     std::string read;
-    const double readSeconds = BestSeconds([&] { kv::ReadWholeFile(path, read); });
-    kv::TMlb2 table;
+    const double readSeconds = BestSeconds([&] { kv::store::ReadWholeFile(path, read); });
+    kv::store::TMlb2 table;
     table.Separator = ",";
     const double loadSeconds = BestSeconds([&] { table.LoadFromFile(path); });
     const double parseSeconds = BestSeconds([&] { table.LoadFromBytes(bytes); });

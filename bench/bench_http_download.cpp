@@ -23,6 +23,8 @@
 
 #include "agent/HttpCli.h"
 
+using namespace kv::agent;
+
 extern char** environ;
 
 namespace {
@@ -141,7 +143,7 @@ ClientRun RunClient(const std::string& url, std::string& body) {
     ResetPeak();
     const std::uint64_t before = Resident();
     ClientRun run;
-    kv::THttpCli client;
+    kv::agent::THttpCli client;
     client.SetURL(url);
     client.SetReplyBody(&body);
     const auto start = std::chrono::steady_clock::now();

@@ -20,6 +20,8 @@
 #include "agent/SubtreeBuilder.h"
 #include "agent/TreeList.h"
 
+using namespace kv::agent;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -173,7 +175,7 @@ int main() {
         PlainParse(listing, plainNodes);
         plain.push_back(Seconds(Clock::now() - t0));
 
-        kv::TTreeList list;
+        kv::agent::TTreeList list;
         double c0 = CpuSeconds();
         t0 = Clock::now();
         list.LoadFromBuffer(listing);
@@ -181,14 +183,14 @@ int main() {
         parseCpu.push_back(CpuSeconds() - c0);
         list.Clear();
 
-        auto tree = std::make_unique<kv::NodeTree>();
-        const kv::NodeTree::Id server =
-            tree->Append(kv::NodeTree::kNone, "192.0.2.1", kv::Picture::ServerNotLoaded,
-                         kv::Picture::ServerNotLoaded);
-        kv::TreeProgress progress;
+        auto tree = std::make_unique<kv::agent::NodeTree>();
+        const kv::agent::NodeTree::Id server =
+            tree->Append(kv::agent::NodeTree::kNone, "192.0.2.1",
+                         kv::agent::Picture::ServerNotLoaded, kv::agent::Picture::ServerNotLoaded);
+        kv::agent::TreeProgress progress;
         c0 = CpuSeconds();
         t0 = Clock::now();
-        kv::BuildServerSubtree(*tree, server, listing, progress);
+        kv::agent::BuildServerSubtree(*tree, server, listing, progress);
         build.push_back(Seconds(Clock::now() - t0));
         buildCpu.push_back(CpuSeconds() - c0);
 
@@ -218,12 +220,12 @@ int main() {
     const std::size_t heapBefore = HeapInUse();
     const long rssBefore = StatusKb("VmRSS:");
     ResetPeak();
-    kv::NodeTree tree;
-    const kv::NodeTree::Id server =
-        tree.Append(kv::NodeTree::kNone, "192.0.2.1", kv::Picture::ServerNotLoaded,
-                    kv::Picture::ServerNotLoaded);
-    kv::TreeProgress progress;
-    kv::BuildServerSubtree(tree, server, listing, progress);
+    kv::agent::NodeTree tree;
+    const kv::agent::NodeTree::Id server =
+        tree.Append(kv::agent::NodeTree::kNone, "192.0.2.1", kv::agent::Picture::ServerNotLoaded,
+                    kv::agent::Picture::ServerNotLoaded);
+    kv::agent::TreeProgress progress;
+    kv::agent::BuildServerSubtree(tree, server, listing, progress);
     const long peak = StatusKb("VmHWM:");
     const long rssAfter = StatusKb("VmRSS:");
     const std::size_t heapAfter = HeapInUse();

@@ -7,6 +7,8 @@
 
 #include "store/TMlb2.h"
 
+using namespace kv::store;
+
 namespace {
 
 void Check(bool condition) {
@@ -15,7 +17,7 @@ void Check(bool condition) {
     }
 }
 
-bool AllText(const kv::TMlb2& table) {
+bool AllText(const kv::store::TMlb2& table) {
     for (const auto& type : table.FieldTypes()) {
         if (type != "STRING") {
             return false;
@@ -25,7 +27,7 @@ bool AllText(const kv::TMlb2& table) {
 }
 
 void RoundTrip(std::string_view bytes, const char* separator) {
-    kv::TMlb2 table;
+    kv::store::TMlb2 table;
     table.Separator = separator;
     table.LoadFromBytes(bytes);
 
@@ -44,7 +46,7 @@ void RoundTrip(std::string_view bytes, const char* separator) {
     }
 
     const std::string written = table.ToBytes();
-    kv::TMlb2 back;
+    kv::store::TMlb2 back;
     back.Separator = separator;
     back.LoadFromBytes(written);
     Check(back.FieldNames() == table.FieldNames());

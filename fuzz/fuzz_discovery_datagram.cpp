@@ -10,6 +10,9 @@
 #include "agent/Discovery.h"
 #include "store/ServerList.h"
 
+using namespace kv::store;
+using namespace kv::agent;
+
 namespace {
 
 void Check(bool condition) {
@@ -24,29 +27,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     // The first byte picks the source, so that listed and new addresses are both tried.
     const std::string source = size > 0 && (data[0] & 1) != 0 ? "10.0.0.1" : "192.168.7.9";
-    kv::ServerList servers;
+    kv::store::ServerList servers;
     servers.Load("/nonexistent/Server.csv");
     Check(servers.AddDiscovered("10.0.0.1", "listed").has_value());
     const std::size_t before = servers.Count();
 
-    const std::string_view bytes = input.substr(0, kv::Discovery::kMaxReply);
-    const auto added = kv::Discovery::HandleReply(bytes, size, source, servers);
+    const std::string_view bytes = input.substr(0, kv::agent::Discovery::kMaxReply);
+    const auto added = kv::agent::Discovery::HandleReply(bytes, size, source, servers);
     if (!added) {
         Check(servers.Count() == before);
         return 0;
     }
-    Check(size <= kv::Discovery::kMaxReply);
+    Check(size <= kv::agent::Discovery::kMaxReply);
     Check(source != "10.0.0.1");
     Check(*added == before && servers.Count() == before + 1);
     const std::string_view text = input.substr(0, input.find('\0'));
     Check(text.starts_with("I am Kestrelview Agent.|"));
-    const kv::TServerTree& entry = servers.Entry(*added);
+    const kv::store::TServerTree& entry = servers.Entry(*added);
     Check(entry.IPAddress == source);
     Check(entry.ServerName == text.substr(24));
     for (const char c : entry.ServerName) {
         Check(static_cast<unsigned char>(c) >= 0x20 && c != '"' && c != 0x7F);
     }
     // The same reply again adds nothing.
-    Check(!kv::Discovery::HandleReply(bytes, size, source, servers));
+    Check(!kv::agent::Discovery::HandleReply(bytes, size, source, servers));
     return 0;
 }

@@ -9,6 +9,8 @@
 
 #include "text/JapaneseConversion.h"
 
+using namespace kv::text;
+
 namespace {
 
 void Check(bool condition) {
@@ -49,9 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view euc(reinterpret_cast<const char*>(data), size);
 
     std::string scalar = "kept";
-    kv::detail::EucToSjisScalar(euc, scalar);
+    kv::text::detail::EucToSjisScalar(euc, scalar);
     // Every block loop this CPU runs, not only the one the public function picks.
-    for (const kv::detail::ConversionPath& path : kv::detail::ConversionPaths()) {
+    for (const kv::text::detail::ConversionPath& path : kv::text::detail::ConversionPaths()) {
         if (path.available) {
             std::string viaPath = "kept";
             path.eucToSjis(euc, viaPath);
@@ -59,20 +61,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     std::string fast = "kept";
-    kv::EucToSjis(euc, fast);
+    kv::text::EucToSjis(euc, fast);
     Check(fast == scalar);
 
     if (ValidEuc(euc)) {
-        Check(kv::SjisToEuc(fast.substr(4)) == euc);
+        Check(kv::text::SjisToEuc(fast.substr(4)) == euc);
     }
 
     for (std::size_t i = 0; i + 1 < size; i += 2) {
         const auto j1 = static_cast<unsigned char>(data[i] & 0x7F);
         const auto j2 = static_cast<unsigned char>(data[i + 1] & 0x7F);
         if (InJisRange(j1) && InJisRange(j2)) {
-            const std::string sjis = kv::JisToSjisPair(j1, j2);
-            const std::string back = kv::SjisToJisPair(static_cast<unsigned char>(sjis[0]),
-                                                       static_cast<unsigned char>(sjis[1]));
+            const std::string sjis = kv::text::JisToSjisPair(j1, j2);
+            const std::string back = kv::text::SjisToJisPair(static_cast<unsigned char>(sjis[0]),
+                                                             static_cast<unsigned char>(sjis[1]));
             Check(back == std::string{static_cast<char>(j1), static_cast<char>(j2)});
         }
     }

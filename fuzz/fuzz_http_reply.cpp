@@ -10,6 +10,8 @@
 
 #include "agent/HttpReplyParser.h"
 
+using namespace kv::agent;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) {
         return 0;
@@ -19,8 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool close = (data[0] & 0x80) != 0;
     std::string_view bytes(reinterpret_cast<const char*>(data + 1), size - 1);
 
-    using Phase = kv::HttpReplyParser::Phase;
-    kv::HttpReplyParser parser;
+    using Phase = kv::agent::HttpReplyParser::Phase;
+    kv::agent::HttpReplyParser parser;
     std::string body;
     parser.Start(request10, &body);
     while (!bytes.empty() &&
@@ -37,9 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (close) {
         parser.FeedClose();
     }
-    const kv::HttpReplyParser::Reply& reply = parser.Result();
+    const kv::agent::HttpReplyParser::Reply& reply = parser.Result();
     if (body.size() != parser.BodyBytes() ||
-        (parser.HowEnded() == kv::HttpReplyParser::Ending::AtLength &&
+        (parser.HowEnded() == kv::agent::HttpReplyParser::Ending::AtLength &&
          static_cast<std::int64_t>(body.size()) != reply.contentLength) ||
         (parser.CurrentPhase() == Phase::Failed) == parser.FailReason().empty()) {
         __builtin_trap();

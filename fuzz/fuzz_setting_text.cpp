@@ -10,6 +10,8 @@
 
 #include "settings/WatchSetting.h"
 
+using namespace kv::settings;
+
 namespace {
 
 // Verbatim quoting cannot carry a quote or a line break; everything else reads back.
@@ -28,14 +30,14 @@ void Check(bool condition) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    for (const std::string& field : kv::SplitCommaText(input)) {
+    for (const std::string& field : kv::settings::SplitCommaText(input)) {
         Check(field.size() <= input.size());
     }
-    const kv::WatchSetting parsed = kv::ParseSettingText(input);
-    kv::BuildUploadBody(input, "fuzz");
+    const kv::settings::WatchSetting parsed = kv::settings::ParseSettingText(input);
+    kv::settings::BuildUploadBody(input, "fuzz");
 
-    std::vector<kv::WatchRow> rows = parsed.Rows;
-    for (kv::WatchRow& row : rows) {
+    std::vector<kv::settings::WatchRow> rows = parsed.Rows;
+    for (kv::settings::WatchRow& row : rows) {
         for (std::string* value :
              {&row.FileName, &row.SearchString, &row.SearchCount, &row.MailAddress, &row.Command}) {
             *value = Writable(*value);
@@ -44,20 +46,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A parsed body holds its breaks as CR LF pairs (from TABs); they survive a build.
     std::string body = parsed.Mail.MailBody;
     std::erase(body, '"');
-    const kv::MailSetting mail{Writable(parsed.Mail.MailSubject), body,
-                               Writable(parsed.Mail.SMTPServer),
-                               Writable(parsed.Mail.FromMailAddress)};
+    const kv::settings::MailSetting mail{Writable(parsed.Mail.MailSubject), body,
+                                         Writable(parsed.Mail.SMTPServer),
+                                         Writable(parsed.Mail.FromMailAddress)};
     const std::string name = Writable(parsed.ServerName);
-    const std::string text = kv::BuildSettingText(rows, mail, name);
-    const kv::WatchSetting again = kv::ParseSettingText(text);
+    const std::string text = kv::settings::BuildSettingText(rows, mail, name);
+    const kv::settings::WatchSetting again = kv::settings::ParseSettingText(text);
     Check(again.Rows == rows);
     Check(again.Mail == mail);
     Check(again.ServerName == name);
     Check(!again.LogPath.has_value());
 
-    const std::string upload = kv::BuildUploadBody(text, name);
-    const auto uploadLines = kv::SplitSettingLines(upload);
-    const auto textLines = kv::SplitSettingLines(text);
+    const std::string upload = kv::settings::BuildUploadBody(text, name);
+    const auto uploadLines = kv::settings::SplitSettingLines(upload);
+    const auto textLines = kv::settings::SplitSettingLines(text);
     Check(uploadLines.size() == rows.size() + 1);
     for (std::size_t i = 0; i < rows.size(); ++i) {
         Check(uploadLines[i] == textLines[i]);

@@ -9,6 +9,8 @@
 
 #include "text/JapaneseConversion.h"
 
+using namespace kv::text;
+
 namespace {
 
 void Check(bool condition) {
@@ -50,9 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view sjis(reinterpret_cast<const char*>(data), size);
 
     std::string scalar = "kept";
-    kv::detail::SjisToEucScalar(sjis, scalar);
+    kv::text::detail::SjisToEucScalar(sjis, scalar);
     // Every block loop this CPU runs, not only the one the public function picks.
-    for (const kv::detail::ConversionPath& path : kv::detail::ConversionPaths()) {
+    for (const kv::text::detail::ConversionPath& path : kv::text::detail::ConversionPaths()) {
         if (path.available) {
             std::string viaPath = "kept";
             path.sjisToEuc(sjis, viaPath);
@@ -60,21 +62,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     std::string fast = "kept";
-    kv::SjisToEuc(sjis, fast);
+    kv::text::SjisToEuc(sjis, fast);
     Check(fast == scalar);
 
     if (ValidSjisOfJisX0208(sjis)) {
-        Check(kv::EucToSjis(fast.substr(4)) == sjis);
+        Check(kv::text::EucToSjis(fast.substr(4)) == sjis);
     }
 
     for (std::size_t i = 0; i + 1 < size; i += 2) {
-        const std::string jis = kv::SjisToJisPair(data[i], data[i + 1]);
+        const std::string jis = kv::text::SjisToJisPair(data[i], data[i + 1]);
         const auto j1 = static_cast<unsigned char>(jis[0]);
         const auto j2 = static_cast<unsigned char>(jis[1]);
         if (InJisRange(j1) && InJisRange(j2)) {
-            const std::string again = kv::JisToSjisPair(j1, j2);
-            Check(kv::SjisToJisPair(static_cast<unsigned char>(again[0]),
-                                    static_cast<unsigned char>(again[1])) == jis);
+            const std::string again = kv::text::JisToSjisPair(j1, j2);
+            Check(kv::text::SjisToJisPair(static_cast<unsigned char>(again[0]),
+                                          static_cast<unsigned char>(again[1])) == jis);
         }
     }
     return 0;

@@ -9,6 +9,8 @@
 #include "agent/SubtreeBuilder.h"
 #include "agent/TreeList.h"
 
+using namespace kv::agent;
+
 namespace {
 
 void Check(bool condition) {
@@ -21,43 +23,44 @@ void Check(bool condition) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view reply(reinterpret_cast<const char*>(data), size);
-    kv::NodeTree tree;
-    const kv::NodeTree::Id server =
-        tree.Append(kv::NodeTree::kNone, "127.0.0.1", kv::Picture::ServerNotLoaded,
-                    kv::Picture::ServerNotLoaded);
-    kv::TreeProgress progress;
-    kv::TTreeList list;
+    kv::agent::NodeTree tree;
+    const kv::agent::NodeTree::Id server =
+        tree.Append(kv::agent::NodeTree::kNone, "127.0.0.1", kv::agent::Picture::ServerNotLoaded,
+                    kv::agent::Picture::ServerNotLoaded);
+    kv::agent::TreeProgress progress;
+    kv::agent::TTreeList list;
     try {
         list.LoadFromBuffer(reply);
-    } catch (const kv::ETreeViewError&) {
+    } catch (const kv::agent::ETreeViewError&) {
         Check(list.Empty());
         try {
-            kv::BuildServerSubtree(tree, server, reply, progress);
+            kv::agent::BuildServerSubtree(tree, server, reply, progress);
             Check(false);
-        } catch (const kv::ETreeViewError&) {
+        } catch (const kv::agent::ETreeViewError&) {
             Check(tree.ChildCount(server) == 1 && tree.ChildCount(tree.Children(server)[0]) == 0);
         }
         return 0;
     }
-    const kv::NodeTree::Id root = kv::BuildServerSubtree(tree, server, reply, progress);
-    Check(progress.position >= 0 && progress.position <= kv::TreeProgress::kMaximum);
+    const kv::agent::NodeTree::Id root =
+        kv::agent::BuildServerSubtree(tree, server, reply, progress);
+    Check(progress.position >= 0 && progress.position <= kv::agent::TreeProgress::kMaximum);
 
     // Below "/" hangs exactly the first top-level entry's subtree.
     std::size_t shown = 0;
     if (!list.Empty()) {
-        for (kv::TTreeList::Index i = 1; i < list.Count() && list.Level(i) > 0; ++i) {
+        for (kv::agent::TTreeList::Index i = 1; i < list.Count() && list.Level(i) > 0; ++i) {
             ++shown;
         }
     }
     Check(tree.Size() == 2 + shown);
 
     std::size_t walked = 0;
-    for (kv::NodeTree::Id node = root + 1; tree.IsAlive(node); ++node, ++walked) {
-        const kv::NodeTree::Id parent = tree.Parent(node);
+    for (kv::agent::NodeTree::Id node = root + 1; tree.IsAlive(node); ++node, ++walked) {
+        const kv::agent::NodeTree::Id parent = tree.Parent(node);
         Check(tree.Children(parent)[tree.Row(node)] == node);
         Check(tree.TopLevelAncestor(node) == server);
         if (walked % 7 == 0) {
-            const std::string path = kv::RemotePath(tree, node);
+            const std::string path = kv::agent::RemotePath(tree, node);
             Check(!path.empty() && path.front() == '/');
         }
     }

@@ -6,7 +6,7 @@
 #include "store/ServerList.h"
 #include "text/Cp932.h"
 
-namespace kv {
+namespace kv::agent {
 
 namespace {
 
@@ -31,18 +31,18 @@ std::optional<std::string> FieldValue(std::string_view field) {
 }  // namespace
 
 const std::string& AddServerCheck::InvalidAddressMessage() {
-    static const std::string message = Sjis("不正なIPアドレスです。");
+    static const std::string message = text::Sjis("不正なIPアドレスです。");
     return message;
 }
 
 const std::string& AddServerCheck::NoAnswerMessage() {
-    static const std::string message = Sjis("リモートサーバと通信できませんでした。");
+    static const std::string message = text::Sjis("リモートサーバと通信できませんでした。");
     return message;
 }
 
 const std::string& AddServerCheck::TableFullMessage() {
     static const std::string message =
-        Sjis("サーバ一覧が一杯のため、これ以上サーバを追加できません。");
+        text::Sjis("サーバ一覧が一杯のため、これ以上サーバを追加できません。");
     return message;
 }
 
@@ -80,7 +80,7 @@ std::optional<std::string> AddServerCheck::ParseAddress(std::string_view dotted)
     return ComposeAddress(fields);
 }
 
-AddServerCheck::AddServerCheck(AgentRequests& requests, ServerList& servers)
+AddServerCheck::AddServerCheck(AgentRequests& requests, store::ServerList& servers)
     : AddServerCheck(Fetchers{[&requests](std::string_view address, std::string& target) {
                                   return requests.FetchTree(address, target);
                               },
@@ -89,7 +89,7 @@ AddServerCheck::AddServerCheck(AgentRequests& requests, ServerList& servers)
                               }},
                      servers) {}
 
-AddServerCheck::AddServerCheck(Fetchers fetchers, ServerList& servers)
+AddServerCheck::AddServerCheck(Fetchers fetchers, store::ServerList& servers)
     : fetchers_(std::move(fetchers)), servers_(servers) {}
 
 AddServerCheck::Result AddServerCheck::Try(const std::array<std::string_view, 4>& fields) {
@@ -113,4 +113,4 @@ AddServerCheck::Result AddServerCheck::TryAddress(std::string_view address) {
     return {Outcome::Added, {}, servers_.AddFetched(address, tree, setting)};
 }
 
-}  // namespace kv
+}  // namespace kv::agent

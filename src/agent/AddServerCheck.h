@@ -7,10 +7,13 @@
 #include <string>
 #include <string_view>
 
-namespace kv {
+namespace kv::store {
+class ServerList;
+}
+
+namespace kv::agent {
 
 class AgentRequests;
-class ServerList;
 
 // The OK of the add-server dialog without the dialog: the address rules, then the
 // connection test (GetTree.cgi, and GetWatchSetting.cgi only when the tree came), then the
@@ -46,8 +49,8 @@ public:
         std::function<bool(std::string_view address, std::string& target)> FetchWatchSetting;
     };
 
-    AddServerCheck(AgentRequests& requests, ServerList& servers);
-    AddServerCheck(Fetchers fetchers, ServerList& servers);
+    AddServerCheck(AgentRequests& requests, store::ServerList& servers);
+    AddServerCheck(Fetchers fetchers, store::ServerList& servers);
 
     // ComposeAddress, then TryAddress.
     Result Try(const std::array<std::string_view, 4>& fields);
@@ -56,7 +59,7 @@ public:
 
 private:
     Fetchers fetchers_;
-    ServerList& servers_;
+    store::ServerList& servers_;
 };
 
-}  // namespace kv
+}  // namespace kv::agent

@@ -4,7 +4,7 @@
 
 #include "agent/HttpCli.h"
 
-namespace kv {
+namespace kv::agent {
 
 namespace {
 
@@ -123,4 +123,4 @@ std::string AgentRequests::FetchFileView(std::string_view address, std::string_v
     return reply;
 }
 
-}  // namespace kv
+}  // namespace kv::agent

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kv {
+namespace kv::agent {
 
 class THttpCli;
 
@@ -53,4 +53,4 @@ private:
     std::string port_ = "4009";
 };
 
-}  // namespace kv
+}  // namespace kv::agent

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-namespace kv {
+namespace kv::agent {
 
 std::string Base64Encode(std::string_view bytes) {
     static constexpr char kAlphabet[] =
@@ -33,4 +33,4 @@ std::string Base64Encode(std::string_view bytes) {
     return out;
 }
 
-}  // namespace kv
+}  // namespace kv::agent

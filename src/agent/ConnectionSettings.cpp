@@ -5,7 +5,7 @@
 
 #include "text/Cp932.h"
 
-namespace kv {
+namespace kv::agent {
 
 namespace {
 
@@ -42,7 +42,7 @@ bool Assign(std::string& target, std::string_view text) {
 }  // namespace
 
 const std::string& ConnectionSettings::PortRangeMessage() {
-    static const std::string message = Sjis("ポートの指定範囲は1024-65534です。");
+    static const std::string message = text::Sjis("ポートの指定範囲は1024-65534です。");
     return message;
 }
 
@@ -69,4 +69,4 @@ ConnectionSettings::PortResult ConnectionSettings::SetPort(std::string_view text
     return PortResult::Accepted;
 }
 
-}  // namespace kv
+}  // namespace kv::agent

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace kv {
+namespace kv::agent {
 
 // The user name, password and port with which the Manager talks to every Agent. Never
 // stored: every start begins with the defaults. The port rule lives here so that the
@@ -40,4 +40,4 @@ private:
     std::string agentPort_ = "4009";
 };
 
-}  // namespace kv
+}  // namespace kv::agent

@@ -5,7 +5,7 @@
 
 #include "store/ServerList.h"
 
-namespace kv {
+namespace kv::agent {
 
 namespace {
 
@@ -28,7 +28,7 @@ void Discovery::Start(std::string_view port, std::string_view destination) {
     socket_.SendStr(kRequest);
 }
 
-std::vector<std::size_t> Discovery::HandleAvailable(ServerList& servers) {
+std::vector<std::size_t> Discovery::HandleAvailable(store::ServerList& servers) {
     std::vector<std::size_t> added;
     Datagram datagram;
     for (std::size_t taken = 0; taken < kDatagramsPerCall; ++taken) {
@@ -48,7 +48,8 @@ std::vector<std::size_t> Discovery::HandleAvailable(ServerList& servers) {
 }
 
 std::optional<std::size_t> Discovery::HandleReply(std::string_view bytes, std::size_t length,
-                                                  std::string_view source, ServerList& servers) {
+                                                  std::string_view source,
+                                                  store::ServerList& servers) {
     if (length > kMaxReply || bytes.size() > length) {
         return std::nullopt;
     }
@@ -64,4 +65,4 @@ std::optional<std::size_t> Discovery::HandleReply(std::string_view bytes, std::s
     return servers.AddDiscovered(source, name);
 }
 
-}  // namespace kv
+}  // namespace kv::agent

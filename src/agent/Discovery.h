@@ -7,9 +7,11 @@
 
 #include "agent/UdpSocket.h"
 
-namespace kv {
-
+namespace kv::store {
 class ServerList;
+}
+
+namespace kv::agent {
 
 // Finds Agents by one UDP question to the broadcast address and adds every new address
 // that answers to the server list. Owns the discovery socket: the window watches Handle()
@@ -29,7 +31,7 @@ public:
     // Throws std::runtime_error with the socket's text ("Error N in function ...").
     void Start(std::string_view port, std::string_view destination = TUdpSocket::kBroadcastAddress);
     // Takes the waiting datagrams and returns the indices of the entries they added.
-    std::vector<std::size_t> HandleAvailable(ServerList& servers);
+    std::vector<std::size_t> HandleAvailable(store::ServerList& servers);
 
     // One reply of `length` bytes (`bytes` holds at most kMaxReply of them) from `source`:
     // the index of the entry it added, or nothing when it was ignored: too long, not the
@@ -37,7 +39,8 @@ public:
     // name that a setting text could not carry (a double quote or a control byte, which
     // would smuggle fields or lines into that server's uploads).
     static std::optional<std::size_t> HandleReply(std::string_view bytes, std::size_t length,
-                                                  std::string_view source, ServerList& servers);
+                                                  std::string_view source,
+                                                  store::ServerList& servers);
 
     TUdpSocket& Socket() { return socket_; }
     int Handle() const { return socket_.Handle(); }
@@ -46,4 +49,4 @@ private:
     TUdpSocket socket_;
 };
 
-}  // namespace kv
+}  // namespace kv::agent

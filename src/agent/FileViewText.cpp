@@ -2,7 +2,7 @@
 
 #include "text/JapaneseConversion.h"
 
-namespace kv {
+namespace kv::agent {
 
 std::string PrepareFileViewText(std::string_view reply) {
     std::string joined;
@@ -24,8 +24,8 @@ std::string PrepareFileViewText(std::string_view reply) {
         joined.append(lineStart, p).append("\r\n");
     }
     std::string text;
-    EucToSjis(joined, text);
+    text::EucToSjis(joined, text);
     return text;
 }
 
-}  // namespace kv
+}  // namespace kv::agent

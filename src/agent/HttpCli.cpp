@@ -16,7 +16,7 @@
 #include "agent/PollWaiter.h"
 #include "agent/Resolver.h"
 
-namespace kv {
+namespace kv::agent {
 
 namespace {
 
@@ -423,4 +423,4 @@ void THttpCli::Fail(int status, const std::string& reason, int error) {
     throw EHttpException(reason, status);
 }
 
-}  // namespace kv
+}  // namespace kv::agent

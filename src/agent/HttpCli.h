@@ -11,7 +11,7 @@
 #include "agent/HttpReplyParser.h"
 #include "agent/HttpUrl.h"
 
-namespace kv {
+namespace kv::agent {
 
 class Waiter;
 class Resolver;
@@ -181,4 +181,4 @@ private:
     HttpUrl connection_;
 };
 
-}  // namespace kv
+}  // namespace kv::agent

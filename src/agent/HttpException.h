@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace kv {
+namespace kv::agent {
 
 // A failed or refused HTTP request. The message is the client's reason text; the error
 // number is the reply status (404 for transport failures) or, for refusals before a
@@ -19,4 +19,4 @@ private:
     int errorNumber_;
 };
 
-}  // namespace kv
+}  // namespace kv::agent

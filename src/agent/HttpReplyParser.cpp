@@ -7,7 +7,7 @@
 
 #include "agent/HttpText.h"
 
-namespace kv {
+namespace kv::agent {
 
 namespace {
 
@@ -389,4 +389,4 @@ void HttpReplyParser::Fail(std::string reason) {
     step_ = Step::Failed;
 }
 
-}  // namespace kv
+}  // namespace kv::agent

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kv {
+namespace kv::agent {
 
 // Reads one HTTP reply from bytes fed in pieces as they arrive: the status line, the header
 // and the body (by content length, until the connection closes, or chunked). It knows no
@@ -97,4 +97,4 @@ private:
     std::string failReason_;
 };
 
-}  // namespace kv
+}  // namespace kv::agent

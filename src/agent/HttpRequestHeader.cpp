@@ -2,7 +2,7 @@
 
 #include "agent/Base64.h"
 
-namespace kv {
+namespace kv::agent {
 
 std::string HttpRequestHeader::Compose() const {
     std::string header = (post ? "POST " : "GET ") + path + " HTTP/" + version + "\r\n";
@@ -33,4 +33,4 @@ std::string HttpRequestHeader::Compose() const {
     return header;
 }
 
-}  // namespace kv
+}  // namespace kv::agent

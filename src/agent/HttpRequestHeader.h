@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-namespace kv {
+namespace kv::agent {
 
 // The header block of one request, composed byte for byte: request line, then Accept,
 // Content-Type, User-Agent, Host, Pragma, Content-Length and Authorization, each only when
@@ -25,4 +25,4 @@ struct HttpRequestHeader {
     std::string Compose() const;
 };
 
-}  // namespace kv
+}  // namespace kv::agent

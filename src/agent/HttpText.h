@@ -4,7 +4,7 @@
 #include <cctype>
 #include <string_view>
 
-namespace kv::http_text {
+namespace kv::agent::http_text {
 
 // Header names, schemes and challenges compare without regard to ASCII case.
 inline char Lower(char c) {
@@ -21,4 +21,4 @@ inline bool EqualNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && StartsWithNoCase(a, b);
 }
 
-}  // namespace kv::http_text
+}  // namespace kv::agent::http_text

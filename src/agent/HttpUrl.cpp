@@ -4,7 +4,7 @@
 
 #include "agent/HttpText.h"
 
-namespace kv {
+namespace kv::agent {
 
 using http_text::EqualNoCase;
 using http_text::StartsWithNoCase;
@@ -54,4 +54,4 @@ bool HttpUrl::SameServer(const HttpUrl& other) const {
     return EqualNoCase(protocol, other.protocol) && host == other.host && port == other.port;
 }
 
-}  // namespace kv
+}  // namespace kv::agent

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace kv {
+namespace kv::agent {
 
 // A request target split into its parts. Texts are kept byte for byte: the path goes into
 // the request line without escaping.
@@ -24,4 +24,4 @@ struct HttpUrl {
     bool SameServer(const HttpUrl& other) const;
 };
 
-}  // namespace kv
+}  // namespace kv::agent

@@ -7,7 +7,7 @@
 
 #include <sys/mman.h>
 
-namespace kv {
+namespace kv::agent {
 
 // Allocator for the big node arenas. Blocks of 2 MiB or more come straight from mmap, aligned
 // to 2 MiB and advised for transparent huge pages: a fresh arena of a million nodes then
@@ -71,4 +71,4 @@ private:
     }
 };
 
-}  // namespace kv
+}  // namespace kv::agent

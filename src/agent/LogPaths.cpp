@@ -6,7 +6,7 @@
 
 #include "text/Cp932.h"
 
-namespace kv {
+namespace kv::agent {
 
 namespace {
 
@@ -15,7 +15,7 @@ using namespace std::chrono;
 constexpr std::size_t kDateLength = 8;
 
 [[noreturn]] void ThrowBadName(std::string_view currentLog) {
-    throw std::runtime_error(Sjis("ログファイル名が日付 (yyyymmdd) で始まっていません: ") +
+    throw std::runtime_error(text::Sjis("ログファイル名が日付 (yyyymmdd) で始まっていません: ") +
                              std::string(currentLog));
 }
 
@@ -63,4 +63,4 @@ std::array<std::string, 4> LogPathList(std::string_view currentLog) {
     return paths;
 }
 
-}  // namespace kv
+}  // namespace kv::agent

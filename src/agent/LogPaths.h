@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace kv {
+namespace kv::agent {
 
 // The four logs behind the log choice box, from the path of the Agent's current log:
 // that path itself, then the logs of one, two and three days before it, each named
@@ -12,4 +12,4 @@ namespace kv {
 // date as yyyymmdd; otherwise throws std::runtime_error naming the path (Shift_JIS text).
 std::array<std::string, 4> LogPathList(std::string_view currentLog);
 
-}  // namespace kv
+}  // namespace kv::agent

@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <utility>
 
-namespace kv {
+namespace kv::agent {
 
 NodeTree::Node& NodeTree::At(Id node) {
     return const_cast<Node&>(std::as_const(*this).At(node));
@@ -215,4 +215,4 @@ std::string RemotePath(const NodeTree& tree, NodeTree::Id node) {
     return path.empty() ? "/" : path;
 }
 
-}  // namespace kv
+}  // namespace kv::agent

@@ -8,7 +8,7 @@
 
 #include "agent/HugePageAllocator.h"
 
-namespace kv {
+namespace kv::agent {
 
 // Pictures of the server pane's nodes.
 enum class Picture : std::uint8_t {
@@ -124,4 +124,4 @@ private:
 // directory node itself gives "/", a server node "/" + its caption.
 std::string RemotePath(const NodeTree& tree, NodeTree::Id node);
 
-}  // namespace kv
+}  // namespace kv::agent

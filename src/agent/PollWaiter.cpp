@@ -2,7 +2,7 @@
 
 #include <poll.h>
 
-namespace kv {
+namespace kv::agent {
 
 bool PollWaiter::Wait(int fd, Direction direction, int timeoutMs) {
     pollfd entry{};
@@ -11,4 +11,4 @@ bool PollWaiter::Wait(int fd, Direction direction, int timeoutMs) {
     return poll(&entry, 1, timeoutMs) > 0 && entry.revents != 0;
 }
 
-}  // namespace kv
+}  // namespace kv::agent

@@ -2,7 +2,7 @@
 
 #include "agent/Waiter.h"
 
-namespace kv {
+namespace kv::agent {
 
 // Waits with poll(2); nothing else runs meanwhile.
 class PollWaiter : public Waiter {
@@ -10,4 +10,4 @@ public:
     bool Wait(int fd, Direction direction, int timeoutMs) override;
 };
 
-}  // namespace kv
+}  // namespace kv::agent

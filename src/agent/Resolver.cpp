@@ -7,7 +7,7 @@
 #include <netdb.h>
 #include <sys/socket.h>
 
-namespace kv {
+namespace kv::agent {
 
 namespace {
 
@@ -79,4 +79,4 @@ Resolver& Resolver::System() {
     return resolver;
 }
 
-}  // namespace kv
+}  // namespace kv::agent

@@ -4,7 +4,7 @@
 
 #include <netinet/in.h>
 
-namespace kv {
+namespace kv::agent {
 
 // Host name -> IPv4 address, behind a seam so that tests never ask the network.
 class Resolver {
@@ -31,4 +31,4 @@ protected:
     virtual Result Resolve(const std::string& host) = 0;
 };
 
-}  // namespace kv
+}  // namespace kv::agent

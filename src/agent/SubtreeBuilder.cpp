@@ -2,7 +2,7 @@
 
 #include <vector>
 
-namespace kv {
+namespace kv::agent {
 
 namespace {
 
@@ -97,4 +97,4 @@ NodeTree::Id BuildServerSubtree(NodeTree& tree, NodeTree::Id server, std::string
     return root;
 }
 
-}  // namespace kv
+}  // namespace kv::agent

@@ -6,7 +6,7 @@
 #include "agent/NodeTree.h"
 #include "agent/TreeList.h"
 
-namespace kv {
+namespace kv::agent {
 
 // The status bar's progress bar as a tree build moves it: 0 to 17 in steps of one.
 struct TreeProgress {
@@ -35,4 +35,4 @@ void AppendAllChild(const TTreeList& list, TTreeList::Index source, NodeTree& tr
 NodeTree::Id BuildServerSubtree(NodeTree& tree, NodeTree::Id server, std::string_view treeText,
                                 TreeProgress& progress);
 
-}  // namespace kv
+}  // namespace kv::agent

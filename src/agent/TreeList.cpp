@@ -6,15 +6,15 @@
 
 #include "text/Cp932.h"
 
-namespace kv {
+namespace kv::agent {
 
 namespace {
 
 constexpr char kEsc = '\x1b';
 
 std::string TreeViewErrorMessage(std::string_view lineText) {
-    static const std::string head = Sjis("アイテム \"");
-    static const std::string tail = Sjis("\" の階層 (0:d) が不正です");
+    static const std::string head = text::Sjis("アイテム \"");
+    static const std::string tail = text::Sjis("\" の階層 (0:d) が不正です");
     std::string message;
     message.reserve(head.size() + lineText.size() + tail.size());
     message.append(head).append(lineText).append(tail);
@@ -145,4 +145,4 @@ void TTreeList::LoadFromBuffer(std::string_view reply) {
     }
 }
 
-}  // namespace kv
+}  // namespace kv::agent

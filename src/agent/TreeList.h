@@ -11,7 +11,7 @@
 
 #include "agent/HugePageAllocator.h"
 
-namespace kv {
+namespace kv::agent {
 
 // A tree reply line is indented more than one level below the line before it.
 // The message is "アイテム "%1:s" の階層 (0:d) が不正です" in Shift_JIS with %1:s replaced by the
@@ -85,4 +85,4 @@ private:
     std::vector<std::string_view> fields_;
 };
 
-}  // namespace kv
+}  // namespace kv::agent

@@ -14,7 +14,7 @@
 
 #include "agent/Resolver.h"
 
-namespace kv {
+namespace kv::agent {
 
 namespace {
 
@@ -151,4 +151,4 @@ TUdpSocket::ReceiveResult TUdpSocket::Receive(Datagram& out, std::size_t limit) 
     return ReceiveResult::Received;
 }
 
-}  // namespace kv
+}  // namespace kv::agent

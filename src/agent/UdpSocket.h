@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace kv {
+namespace kv::agent {
 
 // One datagram as received.
 struct Datagram {
@@ -67,4 +67,4 @@ private:
     bool broadcast_ = false;
 };
 
-}  // namespace kv
+}  // namespace kv::agent

@@ -1,6 +1,6 @@
 #pragma once
 
-namespace kv {
+namespace kv::agent {
 
 // How a synchronous request waits for its socket. The default polls; a window supplies one
 // that keeps dispatching its events meanwhile, so it goes on painting during a request.
@@ -16,4 +16,4 @@ public:
     virtual bool Wait(int fd, Direction direction, int timeoutMs) = 0;
 };
 
-}  // namespace kv
+}  // namespace kv::agent

@@ -11,7 +11,7 @@
 
 #include "text/Cp932.h"
 
-namespace kv {
+namespace kv::agentd {
 namespace {
 
 namespace fs = std::filesystem;
@@ -50,7 +50,7 @@ std::string ExistingDirectory(const std::string& path, const char* what) {
 }
 
 std::string ShiftJis(const std::string& utf8, const char* what) {
-    auto sjis = Utf8ToCp932(utf8);
+    auto sjis = text::Utf8ToCp932(utf8);
     if (!sjis) {
         throw std::runtime_error(std::string(what) + " cannot be written in Shift_JIS: " + utf8);
     }
@@ -123,16 +123,16 @@ Agent::Agent(const AgentOptions& options, DailyLog::Clock clock, ServerLimits li
     if (options.demo) {
         handler_.Log().SeedDemoDays();
     }
-    handler_.Log().Append(Sjis("Kestrelviewエージェントを起動しました。 ") + ListeningLine());
+    handler_.Log().Append(text::Sjis("Kestrelviewエージェントを起動しました。 ") + ListeningLine());
 }
 
 void Agent::Run() {
     loop_.Run();
-    handler_.Log().Append(Sjis("Kestrelviewエージェントを停止しました。"));
+    handler_.Log().Append(text::Sjis("Kestrelviewエージェントを停止しました。"));
 }
 
 std::string Agent::ListeningLine() const {
     return "listening on " + address_ + ":" + std::to_string(loop_.Port());
 }
 
-}  // namespace kv
+}  // namespace kv::agentd

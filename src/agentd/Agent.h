@@ -8,7 +8,7 @@
 #include "agentd/DailyLog.h"
 #include "agentd/ServerLoop.h"
 
-namespace kv {
+namespace kv::agentd {
 
 // The whole stand-in Agent: resolves its directories, binds its sockets and serves.
 class Agent {
@@ -35,4 +35,4 @@ private:
     ServerLoop loop_;
 };
 
-}  // namespace kv
+}  // namespace kv::agentd

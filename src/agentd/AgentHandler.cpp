@@ -10,7 +10,7 @@
 #include "agentd/TreeListing.h"
 #include "store/InOutError.h"
 
-namespace kv {
+namespace kv::agentd {
 namespace {
 
 std::optional<HttpResponse> FileReply(const std::string& path) {
@@ -113,7 +113,7 @@ HttpResponse AgentHandler::PostWatchSetting(const HttpRequest& request) {
                 break;
         }
         return HttpResponse::Status(400);
-    } catch (const EInOutError& error) {
+    } catch (const store::EInOutError& error) {
         std::fprintf(stderr, "kestrelview-agent: %s\n", error.what());
         return HttpResponse::Status(500);
     }
@@ -125,4 +125,4 @@ HttpResponse AgentHandler::GetFileView(const HttpRequest& request) {
     return reply ? std::move(*reply) : HttpResponse::Status(404);
 }
 
-}  // namespace kv
+}  // namespace kv::agentd

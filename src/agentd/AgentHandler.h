@@ -11,7 +11,7 @@
 #include "agentd/HttpResponse.h"
 #include "agentd/SettingStore.h"
 
-namespace kv {
+namespace kv::agentd {
 
 // Everything the endpoints need, resolved: canonical disk paths, Shift_JIS texts.
 struct AgentSetup {
@@ -61,4 +61,4 @@ private:
     FileResolver files_;
 };
 
-}  // namespace kv
+}  // namespace kv::agentd

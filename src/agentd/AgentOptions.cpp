@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-namespace kv {
+namespace kv::agentd {
 namespace {
 
 struct TextOption {
@@ -90,7 +90,7 @@ answers the discovery datagram over UDP on the same port.
   --user NAME       user name of Basic authentication (default root)
   --password TEXT   password of Basic authentication (default plumtree)
   --name NAME       server name in discovery answers and settings (default: host name)
-  --state-dir DIR   keeps the watch setting in DIR/WatchSetting.txt
+  --state-dir DIR   keeps the watch setting in DIR/settings::WatchSetting.txt
                     (default $XDG_STATE_HOME/kestrelview-agent)
   --log-dir DIR     directory of the daily logs yyyymmdd.log (default STATE-DIR/log)
   --demo            give the three days before today a log, unless they have one
@@ -101,4 +101,4 @@ Prints "listening on ADDRESS:PORT" once ready; SIGTERM and SIGINT stop it with s
 )";
 }
 
-}  // namespace kv
+}  // namespace kv::agentd

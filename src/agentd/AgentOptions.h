@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace kv {
+namespace kv::agentd {
 
 // The command line of kestrelview-agent, as given (UTF-8, paths not yet resolved).
 struct AgentOptions {
@@ -33,4 +33,4 @@ AgentOptions ParseAgentOptions(const std::vector<std::string>& args);
 
 std::string AgentUsage();
 
-}  // namespace kv
+}  // namespace kv::agentd

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <utility>
 
-namespace kv {
+namespace kv::agentd {
 namespace {
 
 int Base64Value(char c) {
@@ -102,4 +102,4 @@ std::string BasicAuth::Challenge() const {
     return "Basic realm=\"" + realm_ + "\"";
 }
 
-}  // namespace kv
+}  // namespace kv::agentd

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace kv {
+namespace kv::agentd {
 
 // HTTP Basic authentication with one user name and password for every endpoint.
 class BasicAuth {
@@ -24,4 +24,4 @@ private:
 // Strict RFC 4648 Base64 with padding; nullopt for anything else.
 std::optional<std::string> DecodeBase64(std::string_view text);
 
-}  // namespace kv
+}  // namespace kv::agentd

@@ -12,7 +12,7 @@
 #include "text/Cp932.h"
 #include "text/JapaneseConversion.h"
 
-namespace kv {
+namespace kv::agentd {
 namespace {
 
 std::tm LocalDay(std::time_t when, int daysBack) {
@@ -94,7 +94,7 @@ void DailyLog::Append(std::string_view sjisText) {
     line += "\r\n";
     const std::string path = directory_ + "/" + FileName(now);
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    const bool written = fd >= 0 && WriteAll(fd, SjisToEuc(line));
+    const bool written = fd >= 0 && WriteAll(fd, text::SjisToEuc(line));
     const int error = errno;
     if (fd >= 0) {
         ::close(fd);
@@ -117,9 +117,9 @@ void DailyLog::SeedDemoDays() {
         const std::string date = Format(LocalDay(now, daysBack), "%Y/%m/%d ");
         std::string text;
         for (const auto& line : kDemoLines) {
-            text += date + line.time + " " + Sjis(line.text) + "\r\n";
+            text += date + line.time + " " + text::Sjis(line.text) + "\r\n";
         }
-        if (!WriteAll(fd, SjisToEuc(text))) {
+        if (!WriteAll(fd, text::SjisToEuc(text))) {
             std::fprintf(stderr, "kestrelview-agent: cannot write %s: %s\n", path.c_str(),
                          std::strerror(errno));
         }
@@ -127,4 +127,4 @@ void DailyLog::SeedDemoDays() {
     }
 }
 
-}  // namespace kv
+}  // namespace kv::agentd

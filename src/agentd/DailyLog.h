@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace kv {
+namespace kv::agentd {
 
 // The Agent's own log: one EUC-JP file per local day, named yyyymmdd.log, in the log
 // directory. Lines carry a time stamp and end in CR LF.
@@ -37,4 +37,4 @@ private:
     bool failing_ = false;
 };
 
-}  // namespace kv
+}  // namespace kv::agentd

@@ -2,16 +2,16 @@
 
 #include "agent/Discovery.h"
 
-namespace kv {
+namespace kv::agentd {
 
 std::optional<std::string> DiscoveryReply(std::string_view datagram, std::string_view serverName) {
-    if (datagram != Discovery::kRequest) {
+    if (datagram != agent::Discovery::kRequest) {
         return std::nullopt;
     }
-    std::string reply(Discovery::kReplyTag);
+    std::string reply(agent::Discovery::kReplyTag);
     reply += '|';
     reply += serverName;
     return reply;
 }
 
-}  // namespace kv
+}  // namespace kv::agentd

@@ -8,7 +8,7 @@
 
 #include "text/Cp932.h"
 
-namespace kv {
+namespace kv::agentd {
 namespace {
 
 bool IsWithin(const std::string& base, const std::string& path) {
@@ -35,13 +35,13 @@ std::optional<std::string> FileResolver::Resolve(std::string_view wirePath) cons
     }
     // Names on the wire are Shift_JIS; a path that does not come back to the same bytes
     // could only name a file by accident.
-    const std::string diskPath = Cp932ToUtf8(wirePath);
-    const auto again = Utf8ToCp932(diskPath);
+    const std::string diskPath = text::Cp932ToUtf8(wirePath);
+    const auto again = text::Utf8ToCp932(diskPath);
     if (!again || *again != wirePath) {
         return std::nullopt;
     }
     if (wirePath.substr(0, logPrefix_.size()) == logPrefix_) {
-        const std::string prefixOnDisk = Cp932ToUtf8(logPrefix_);
+        const std::string prefixOnDisk = text::Cp932ToUtf8(logPrefix_);
         if (auto found = Inside(logDir_, std::string_view(diskPath).substr(prefixOnDisk.size()))) {
             return found;
         }
@@ -65,4 +65,4 @@ std::optional<std::string> FileResolver::Inside(const std::string& base,
     return path;
 }
 
-}  // namespace kv
+}  // namespace kv::agentd

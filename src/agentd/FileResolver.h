@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace kv {
+namespace kv::agentd {
 
 // Maps a remote path of GetFileView.cgi to a file on disk. The served directory stands
 // for the Agent's "/"; the log directory is reachable under its own remote path as well,
@@ -27,4 +27,4 @@ private:
     std::string logPrefix_;
 };
 
-}  // namespace kv
+}  // namespace kv::agentd

@@ -10,8 +10,8 @@ namespace kv::agentd {
 // the setting's mail fields and server name as stored (Shift_JIS), and the line that
 // completed the count (raw bytes, its line end removed).
 struct FiredRow {
-    WatchRow row;
-    MailSetting mail;
+    settings::WatchRow row;
+    settings::MailSetting mail;
     std::string serverName;
     std::string resultLine;
 };

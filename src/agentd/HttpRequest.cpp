@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cstdint>
 
-namespace kv {
+namespace kv::agentd {
 namespace {
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
@@ -215,4 +215,4 @@ HttpRequestParser::State HttpRequestParser::TakeBody() {
     return state_;
 }
 
-}  // namespace kv
+}  // namespace kv::agentd

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-namespace kv {
+namespace kv::agentd {
 
 // One request as the Agent received it. The target is kept byte for byte: the Manager
 // sends Shift_JIS paths unescaped, spaces included.
@@ -59,4 +59,4 @@ private:
     HttpRequest request_;
 };
 
-}  // namespace kv
+}  // namespace kv::agentd

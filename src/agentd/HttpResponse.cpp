@@ -2,7 +2,7 @@
 
 #include <array>
 
-namespace kv {
+namespace kv::agentd {
 namespace {
 
 struct Reason {
@@ -59,4 +59,4 @@ std::string HttpResponse::HeaderBlock() const {
     return block;
 }
 
-}  // namespace kv
+}  // namespace kv::agentd

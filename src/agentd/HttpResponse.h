@@ -8,7 +8,7 @@
 
 #include "agentd/UniqueFd.h"
 
-namespace kv {
+namespace kv::agentd {
 
 // One HTTP/1.0 reply. The body is either held in memory or streamed from an open file
 // of a known size, so that large files and listings need not be copied whole.
@@ -30,4 +30,4 @@ struct HttpResponse {
 
 std::string_view ReasonPhrase(int status);
 
-}  // namespace kv
+}  // namespace kv::agentd

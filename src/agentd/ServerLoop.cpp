@@ -14,7 +14,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace kv {
+namespace kv::agentd {
 namespace {
 
 // Work done per connection and per wake-up is bounded so that no client starves the others.
@@ -354,4 +354,4 @@ void ServerLoop::Drain(Connection& connection) {
     }
 }
 
-}  // namespace kv
+}  // namespace kv::agentd

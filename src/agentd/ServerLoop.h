@@ -14,7 +14,7 @@
 #include "agentd/HttpResponse.h"
 #include "agentd/UniqueFd.h"
 
-namespace kv {
+namespace kv::agentd {
 
 struct ServerLimits {
     HttpLimits http;
@@ -77,4 +77,4 @@ private:
     std::vector<std::unique_ptr<Connection>> connections_;
 };
 
-}  // namespace kv
+}  // namespace kv::agentd

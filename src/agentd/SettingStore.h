@@ -6,7 +6,7 @@
 
 #include "settings/WatchSetting.h"
 
-namespace kv {
+namespace kv::agentd {
 
 // The Agent's watch rows and mail settings, all Shift_JIS, the mail body with CR LF line
 // breaks. Kept in memory and, when a file is given, in that file as a setting text.
@@ -28,13 +28,13 @@ public:
     // fifth field `serverName`) and the log line naming `logPath`.
     std::string SettingText(std::string_view serverName, std::string_view logPath) const;
 
-    const std::vector<WatchRow>& Rows() const { return rows_; }
-    const MailSetting& Mail() const { return mail_; }
+    const std::vector<settings::WatchRow>& Rows() const { return rows_; }
+    const settings::MailSetting& Mail() const { return mail_; }
 
 private:
     std::string file_;
-    std::vector<WatchRow> rows_;
-    MailSetting mail_;
+    std::vector<settings::WatchRow> rows_;
+    settings::MailSetting mail_;
 };
 
-}  // namespace kv
+}  // namespace kv::agentd

@@ -9,7 +9,7 @@
 
 #include "text/Cp932.h"
 
-namespace kv {
+namespace kv::agentd {
 namespace {
 
 std::string Join(const std::string& directory, const std::string& name) {
@@ -71,8 +71,8 @@ void ListDirectory(const std::string& directory, std::size_t level, TreeListing&
 }  // namespace
 
 std::optional<std::string> ListableName(std::string_view utf8Name) {
-    auto sjis = Utf8ToCp932(utf8Name);
-    if (!sjis || sjis->empty() || Cp932ToUtf8(*sjis) != utf8Name || sjis->front() == ' ') {
+    auto sjis = text::Utf8ToCp932(utf8Name);
+    if (!sjis || sjis->empty() || text::Cp932ToUtf8(*sjis) != utf8Name || sjis->front() == ' ') {
         return std::nullopt;
     }
     const bool control = std::any_of(sjis->begin(), sjis->end(), [](char c) {
@@ -93,4 +93,4 @@ TreeListing BuildTreeListing(const std::string& root) {
     return listing;
 }
 
-}  // namespace kv
+}  // namespace kv::agentd

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace kv {
+namespace kv::agentd {
 
 struct TreeListing {
     std::string text;         // the GetTree.cgi reply
@@ -24,4 +24,4 @@ TreeListing BuildTreeListing(const std::string& root);
 // The Shift_JIS form of a UTF-8 file name, when the name can be listed (see above).
 std::optional<std::string> ListableName(std::string_view utf8Name);
 
-}  // namespace kv
+}  // namespace kv::agentd

@@ -4,7 +4,7 @@
 
 #include <unistd.h>
 
-namespace kv {
+namespace kv::agentd {
 
 UniqueFd::~UniqueFd() {
     Reset();
@@ -26,4 +26,4 @@ void UniqueFd::Reset(int fd) {
     fd_ = fd;
 }
 
-}  // namespace kv
+}  // namespace kv::agentd

@@ -1,6 +1,6 @@
 #pragma once
 
-namespace kv {
+namespace kv::agentd {
 
 // Owns one file descriptor and closes it when it goes.
 class UniqueFd {
@@ -21,4 +21,4 @@ private:
     int fd_ = -1;
 };
 
-}  // namespace kv
+}  // namespace kv::agentd

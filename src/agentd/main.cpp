@@ -9,7 +9,7 @@
 
 namespace {
 
-kv::Agent* gAgent = nullptr;
+kv::agentd::Agent* gAgent = nullptr;
 
 void StopOnSignal(int) {
     if (gAgent != nullptr) {
@@ -29,20 +29,20 @@ void InstallStopHandlers() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    kv::AgentOptions options;
+    kv::agentd::AgentOptions options;
     try {
-        options = kv::ParseAgentOptions(std::vector<std::string>(argv + 1, argv + argc));
-    } catch (const kv::OptionsError& error) {
+        options = kv::agentd::ParseAgentOptions(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const kv::agentd::OptionsError& error) {
         std::fprintf(stderr, "kestrelview-agent: %s\nTry 'kestrelview-agent --help'.\n",
                      error.what());
         return 2;
     }
     if (options.help) {
-        std::fputs(kv::AgentUsage().c_str(), stdout);
+        std::fputs(kv::agentd::AgentUsage().c_str(), stdout);
         return 0;
     }
     try {
-        kv::Agent agent(options);
+        kv::agentd::Agent agent(options);
         gAgent = &agent;
         InstallStopHandlers();
         std::printf("%s\n", agent.ListeningLine().c_str());

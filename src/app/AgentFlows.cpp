@@ -15,7 +15,7 @@
 #include "store/ServerList.h"
 #include "text/Cp932.h"
 
-namespace kv {
+namespace kv::app {
 namespace {
 
 // Status texts of one fetch: what reload shows is indented by two ideographic spaces.
@@ -26,11 +26,12 @@ struct FetchTexts {
 };
 
 const FetchTexts& TextsFor(bool indented) {
-    static const FetchTexts plain{Sjis("ディレクトリ情報をリモートサーバから取得します。"),
-                                  Sjis("ディレクトリ情報をロード中です。"),
-                                  Sjis("ディレクトリ情報の取得を完了しました。")};
-    static const FetchTexts reload{Sjis("　　") + plain.Fetching, Sjis("　　") + plain.Loading,
-                                   Sjis("　　") + plain.Done};
+    static const FetchTexts plain{text::Sjis("ディレクトリ情報をリモートサーバから取得します。"),
+                                  text::Sjis("ディレクトリ情報をロード中です。"),
+                                  text::Sjis("ディレクトリ情報の取得を完了しました。")};
+    static const FetchTexts reload{text::Sjis("　　") + plain.Fetching,
+                                   text::Sjis("　　") + plain.Loading,
+                                   text::Sjis("　　") + plain.Done};
     return indented ? reload : plain;
 }
 
@@ -61,11 +62,11 @@ void AgentFlows::Install() {
 }
 
 void AgentFlows::Reload() {
-    const NodeTree& pane = model_.Pane();
+    const agent::NodeTree& pane = model_.Pane();
     if (!pane.IsAlive(model_.SelectedNode())) {
         return;
     }
-    const NodeTree::Id server = pane.TopLevelAncestor(model_.SelectedNode());
+    const agent::NodeTree::Id server = pane.TopLevelAncestor(model_.SelectedNode());
     if (model_.IsDefaultNode(server)) {
         return;
     }
@@ -73,30 +74,31 @@ void AgentFlows::Reload() {
 }
 
 void AgentFlows::FetchSelected() {
-    const NodeTree& pane = model_.Pane();
-    const NodeTree::Id node = model_.SelectedNode();
-    if (!pane.IsAlive(node) || pane.Parent(node) != NodeTree::kNone || model_.IsDefaultNode(node)) {
+    const agent::NodeTree& pane = model_.Pane();
+    const agent::NodeTree::Id node = model_.SelectedNode();
+    if (!pane.IsAlive(node) || pane.Parent(node) != agent::NodeTree::kNone ||
+        model_.IsDefaultNode(node)) {
         return;
     }
     FetchServer(node, Style::Fetch);
 }
 
 void AgentFlows::ViewFile() {
-    const NodeTree& pane = model_.Pane();
-    const NodeTree::Id node = model_.SelectedNode();
+    const agent::NodeTree& pane = model_.Pane();
+    const agent::NodeTree::Id node = model_.SelectedNode();
     if (!model_.IsFileNode(node)) {
         return;
     }
     model_.Ui().SetBusyCursor(true);
     model_.SetMainWindowEnabled(false);
     try {
-        const std::string path = RemotePath(pane, node);
+        const std::string path = agent::RemotePath(pane, node);
         const std::string address = pane.Caption(pane.TopLevelAncestor(node));
         RequestPort* requests = model_.Requests();
         if (requests == nullptr) {
             throw std::runtime_error("Connecting Failed");
         }
-        const std::string text = PrepareFileViewText(requests->FetchFileView(address, path));
+        const std::string text = agent::PrepareFileViewText(requests->FetchFileView(address, path));
         model_.Ui().OpenFileView(address + " - " + path, text);
     } catch (const std::exception&) {
         EndBusy();
@@ -108,12 +110,12 @@ void AgentFlows::ViewFile() {
 
 void AgentFlows::FetchCurrentSetting() {
     const std::optional<std::size_t> index = model_.Servers().IndexOf(model_.CurrentServer());
-    const NodeTree& pane = model_.Pane();
+    const agent::NodeTree& pane = model_.Pane();
     // The default setting lives here, not on an Agent.
     if (!index || *index == 0 || !pane.IsAlive(model_.SelectedNode())) {
         return;
     }
-    const NodeTree::Id node = pane.TopLevelAncestor(model_.SelectedNode());
+    const agent::NodeTree::Id node = pane.TopLevelAncestor(model_.SelectedNode());
     BeginSettingFetch();
     try {
         model_.ClearWatchPage();
@@ -128,22 +130,22 @@ void AgentFlows::FetchCurrentSetting() {
 
 void AgentFlows::FetchAllSettings() {
     if (!model_.Ui().ConfirmOkCancel(
-            Sjis("一覧に表示されているサーバ設定をすべて取得します。\r\nよろしいですか？"))) {
+            text::Sjis("一覧に表示されているサーバ設定をすべて取得します。\r\nよろしいですか？"))) {
         return;
     }
     BeginSettingFetch();
     try {
         model_
-            .Walks([this](const FetchAndSave::Report& report) {
-                if (report.outcome == FetchAndSave::Outcome::Fetched) {
+            .Walks([this](const settings::FetchAndSave::Report& report) {
+                if (report.outcome == settings::FetchAndSave::Outcome::Fetched) {
                     model_.MarkLoaded(model_.ServerNode(report.Index));
                 }
             })
             .FetchAll();
-        const NodeTree& pane = model_.Pane();
-        if (model_.CurrentServer() != kDefaultSettingAddress &&
+        const agent::NodeTree& pane = model_.Pane();
+        if (model_.CurrentServer() != store::kDefaultSettingAddress &&
             pane.IsAlive(model_.SelectedNode())) {
-            const NodeTree::Id node = pane.TopLevelAncestor(model_.SelectedNode());
+            const agent::NodeTree::Id node = pane.TopLevelAncestor(model_.SelectedNode());
             model_.ClearWatchPage();
             model_.ShowWatchSetting(node, pane.Row(node));
         }
@@ -167,17 +169,17 @@ void AgentFlows::AddServer() {
 std::optional<std::size_t> AgentFlows::TestNewServer(const std::string& address) {
     UserPort& ui = model_.Ui();
     RequestPort* requests = model_.Requests();
-    AddServerCheck check(AddServerCheck::Fetchers{
-                             [requests](std::string_view server, std::string& target) {
-                                 return requests != nullptr && requests->FetchTree(server, target);
-                             },
-                             [requests](std::string_view server, std::string& target) {
-                                 return requests != nullptr &&
-                                        requests->FetchWatchSetting(server, target);
-                             }},
-                         model_.Servers());
+    agent::AddServerCheck check(
+        agent::AddServerCheck::Fetchers{
+            [requests](std::string_view server, std::string& target) {
+                return requests != nullptr && requests->FetchTree(server, target);
+            },
+            [requests](std::string_view server, std::string& target) {
+                return requests != nullptr && requests->FetchWatchSetting(server, target);
+            }},
+        model_.Servers());
     ui.SetBusyCursor(true);
-    const AddServerCheck::Result result = check.TryAddress(address);
+    const agent::AddServerCheck::Result result = check.TryAddress(address);
     ui.SetBusyCursor(false);
     if (!result.Index) {
         ui.ShowMessage(result.Message);
@@ -199,8 +201,9 @@ void AgentFlows::ShowAddedServer(std::size_t index) {
     try {
         const SelectionHold hold(model_);
         const std::string address = model_.Servers().Entry(index).IPAddress;
-        const NodeTree::Id node = model_.Pane().Append(
-            NodeTree::kNone, address, Picture::ServerLoaded, Picture::ServerLoaded);
+        const agent::NodeTree::Id node =
+            model_.Pane().Append(agent::NodeTree::kNone, address, agent::Picture::ServerLoaded,
+                                 agent::Picture::ServerLoaded);
         model_.SelectNode(node);
         model_.Notify(Change::Selection);
         model_.SetCurrentServer(address);
@@ -238,9 +241,10 @@ void AgentFlows::DiscoveryReadable() {
         return;
     }
     for (const std::size_t index : added) {
-        const TServerTree& entry = model_.Servers().Entry(index);
-        const NodeTree::Id node = model_.Pane().Append(
-            NodeTree::kNone, entry.IPAddress, Picture::ServerNotLoaded, Picture::ServerNotLoaded);
+        const store::TServerTree& entry = model_.Servers().Entry(index);
+        const agent::NodeTree::Id node =
+            model_.Pane().Append(agent::NodeTree::kNone, entry.IPAddress,
+                                 agent::Picture::ServerNotLoaded, agent::Picture::ServerNotLoaded);
         if (model_.SelectedNode() == node) {
             model_.SetServerNameText(entry.ServerName);
         }
@@ -259,13 +263,13 @@ void AgentFlows::BeginSettingFetch() {
 
 void AgentFlows::EndSettingFetch() {
     EndBusy();
-    if (model_.CurrentServer() != kDefaultSettingAddress) {
+    if (model_.CurrentServer() != store::kDefaultSettingAddress) {
         model_.SetLogTabVisible(true);
     }
     model_.Ui().MoveFocus(FocusTarget::Grid);
 }
 
-void AgentFlows::FetchServer(NodeTree::Id server, Style style) {
+void AgentFlows::FetchServer(agent::NodeTree::Id server, Style style) {
     const bool reload = style == Style::Reload;
     const FetchTexts& texts = TextsFor(reload);
     const std::size_t index = model_.Pane().Row(server);
@@ -281,7 +285,7 @@ void AgentFlows::FetchServer(NodeTree::Id server, Style style) {
     }
     model_.ClearWatchPage();
     try {
-        TServerTree& entry = model_.Servers().Entry(index);
+        store::TServerTree& entry = model_.Servers().Entry(index);
         // A reload drops the old subtree before asking, so a lost connection leaves none.
         if (reload) {
             model_.Pane().RemoveChildren(server);
@@ -314,11 +318,12 @@ void AgentFlows::FetchServer(NodeTree::Id server, Style style) {
     EndBusy();
 }
 
-void AgentFlows::BuildSubtree(NodeTree::Id server, std::size_t index) {
-    TreeProgress progress;
+void AgentFlows::BuildSubtree(agent::NodeTree::Id server, std::size_t index) {
+    agent::TreeProgress progress;
     progress.changed = [this](int position) { model_.SetProgress(position); };
     const SelectionHold hold(model_);
-    BuildServerSubtree(model_.Pane(), server, model_.Servers().Entry(index).TreeText, progress);
+    agent::BuildServerSubtree(model_.Pane(), server, model_.Servers().Entry(index).TreeText,
+                              progress);
 }
 
 void AgentFlows::EndBusy() {
@@ -327,4 +332,4 @@ void AgentFlows::EndBusy() {
     model_.Ui().SetBusyCursor(false);
 }
 
-}  // namespace kv
+}  // namespace kv::app

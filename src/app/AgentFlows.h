@@ -10,7 +10,7 @@
 #include "agent/NodeTree.h"
 #include "agent/UdpSocket.h"
 
-namespace kv {
+namespace kv::app {
 
 class ManagerModel;
 
@@ -53,9 +53,9 @@ public:
 
 private:
     enum class Style { Reload, Fetch };
-    void FetchServer(NodeTree::Id server, Style style);
+    void FetchServer(agent::NodeTree::Id server, Style style);
     // Builds the fetched subtree below `server` with the pane's selection reaction held.
-    void BuildSubtree(NodeTree::Id server, std::size_t index);
+    void BuildSubtree(agent::NodeTree::Id server, std::size_t index);
     // The dialog's OK: both requests answered, then the new entry; its index, or nothing
     // after telling the user why not.
     std::optional<std::size_t> TestNewServer(const std::string& address);
@@ -66,9 +66,9 @@ private:
     void EndBusy();
 
     ManagerModel& model_;
-    Discovery discovery_;
+    agent::Discovery discovery_;
     std::function<void(int)> watch_;
-    std::string destination_{TUdpSocket::kBroadcastAddress};
+    std::string destination_{agent::TUdpSocket::kBroadcastAddress};
 };
 
-}  // namespace kv
+}  // namespace kv::app

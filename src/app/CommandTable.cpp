@@ -5,7 +5,7 @@
 #include "app/ManagerModel.h"
 #include "text/Cp932.h"
 
-namespace kv {
+namespace kv::app {
 
 namespace {
 
@@ -99,11 +99,11 @@ std::vector<CommandInfo> BuildTable() {
         table.push_back(CommandInfo{
             .Id = row.id,
             .ButtonName = std::string(row.button),
-            .Hint = Sjis(row.hint),
+            .Hint = text::Sjis(row.hint),
             .MainMenu = row.menu,
             .MenuName = std::string(row.menuName),
-            .MenuCaption = Sjis(row.menuCaption),
-            .PopupCaption = Sjis(row.popup),
+            .MenuCaption = text::Sjis(row.menuCaption),
+            .PopupCaption = text::Sjis(row.popup),
             .Accelerator = std::string(row.accelerator),
             .ButtonControl = row.buttonControl,
             .MenuControl = row.menuControl,
@@ -138,14 +138,14 @@ const std::vector<MenuLayout>& MainMenuLayout() {
     using C = CommandId;
     static const std::vector<MenuLayout> menus{
         {Menu::File,
-         Sjis("ファイル(&F)"),
+         text::Sjis("ファイル(&F)"),
          {Item(C::AutoSearch), Item(C::AddServer), Item(C::ServerDel), Item(C::Reload), kSeparator,
           Item(C::Save), kSeparator, Item(C::Close)}},
         {Menu::Edit,
-         Sjis("編集(&E)"),
+         text::Sjis("編集(&E)"),
          {Item(C::LineCopy), Item(C::LinePast), Item(C::LineDel), kSeparator, Item(C::GrdReload),
           kSeparator, Item(C::GrdSave)}},
-        {Menu::Help, Sjis("ヘルプ(&H)"), {Item(C::Help), Item(C::Version)}},
+        {Menu::Help, text::Sjis("ヘルプ(&H)"), {Item(C::Help), Item(C::Version)}},
     };
     return menus;
 }
@@ -190,4 +190,4 @@ const std::vector<BarItem>& GridPopupLayout() {
     return items;
 }
 
-}  // namespace kv
+}  // namespace kv::app

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kv {
+namespace kv::app {
 
 class ManagerModel;
 
@@ -114,4 +114,4 @@ const std::vector<BarItem>& GridToolBarLayout();  // TolGrd
 const std::vector<BarItem>& TreePopupLayout();    // PopTreeMenu
 const std::vector<BarItem>& GridPopupLayout();
 
-}  // namespace kv
+}  // namespace kv::app

@@ -10,7 +10,7 @@
 #include "settings/ImportExport.h"
 #include "text/Cp932.h"
 
-namespace kv {
+namespace kv::app {
 
 namespace {
 
@@ -29,7 +29,7 @@ constexpr std::array kRowButtons{Control::BtnLineCopy, Control::BtnLinePast, Con
 constexpr std::array kRowMenus{Control::MenLineCopy, Control::MenLinePast, Control::MenLineDel};
 
 std::string CommunicationFailure() {
-    return Sjis(
+    return text::Sjis(
         "リモートサーバとの通信に失敗しました。\r\n"
         "リモートサーバでKestrelviewエージェントが起動しているか確認してください。");
 }
@@ -37,13 +37,13 @@ std::string CommunicationFailure() {
 // Why the setting text could not carry `text`, or empty when it can.
 std::string Refusal(std::string_view text, bool lineBreaksAllowed, bool tabsAllowed) {
     if (text.find('"') != std::string_view::npos) {
-        return Sjis("ダブルクォーテーション（\"）は入力できません。");
+        return text::Sjis("ダブルクォーテーション（\"）は入力できません。");
     }
     if (!lineBreaksAllowed && text.find_first_of("\r\n") != std::string_view::npos) {
-        return Sjis("改行は入力できません。");
+        return text::Sjis("改行は入力できません。");
     }
     if (!tabsAllowed && text.find('\t') != std::string_view::npos) {
-        return Sjis("本文にはタブ文字を入力できません。");
+        return text::Sjis("本文にはタブ文字を入力できません。");
     }
     return {};
 }
@@ -96,8 +96,8 @@ const std::string& ManagerModel::ApplicationTitle() {
 }
 
 const std::array<std::string, 4>& ManagerModel::LogChoices() {
-    static const std::array<std::string, 4> choices{Sjis("最新"), Sjis("一日前"), Sjis("二日前"),
-                                                    Sjis("三日前")};
+    static const std::array<std::string, 4> choices{text::Sjis("最新"), text::Sjis("一日前"),
+                                                    text::Sjis("二日前"), text::Sjis("三日前")};
     return choices;
 }
 
@@ -153,10 +153,10 @@ void ManagerModel::FormCreate() {
         page_ = Page::Watch;
         lineCopy_.clear();
 
-        servers_.Load(dataDir_ + std::string(kServerListFile));
-        for (auto [table, name] :
-             {std::pair{&rowsTable_, kDefaultRowsFile}, std::pair{&mailTable_, kDefaultMailFile}}) {
-            *table = TMlb2{};
+        servers_.Load(dataDir_ + std::string(settings::kServerListFile));
+        for (auto [table, name] : {std::pair{&rowsTable_, settings::kDefaultRowsFile},
+                                   std::pair{&mailTable_, settings::kDefaultMailFile}}) {
+            *table = store::TMlb2{};
             table->Separator = ",";
             table->QuoteChar = "\"";
             table->LoadFromFile(dataDir_ + std::string(name));
@@ -164,15 +164,17 @@ void ManagerModel::FormCreate() {
         }
 
         pane_.Clear();
-        selected_ = NodeTree::kNone;
+        selected_ = agent::NodeTree::kNone;
         for (std::size_t i = 0; i < servers_.Count(); ++i) {
-            TServerTree& entry = servers_.Entry(i);
-            const Picture picture = i == 0 ? Picture::DefaultSetting : Picture::ServerNotLoaded;
-            pane_.Append(NodeTree::kNone, entry.IPAddress, picture, picture);
+            store::TServerTree& entry = servers_.Entry(i);
+            const agent::Picture picture =
+                i == 0 ? agent::Picture::DefaultSetting : agent::Picture::ServerNotLoaded;
+            pane_.Append(agent::NodeTree::kNone, entry.IPAddress, picture, picture);
             if (i == 0) {
                 currentServer_ = entry.IPAddress;
                 serverNameText_ = entry.ServerName;
-                DefaultSetting loaded = LoadDefaultSetting(rowsTable_, mailTable_);
+                settings::DefaultSetting loaded =
+                    settings::LoadDefaultSetting(rowsTable_, mailTable_);
                 grid_.Fill(loaded.Rows);
                 mail_ = std::move(loaded.Mail);
                 entry.SettingText = std::move(loaded.SettingText);
@@ -201,18 +203,18 @@ void ManagerModel::FormShow() {
     ResumeSelectionReaction();
     Notify(Change::Selection);
     if (hiddenDefaultRecords_ > 0) {
-        ui_.ShowMessage(Sjis("Kestrelview.cnfには監視設定が") +
-                        std::to_string(hiddenDefaultRecords_ + kMaxWatchRows) +
-                        Sjis("行あります。\r\n表示できるのは先頭の128行までです。"
-                             "表示されない行はファイルに残ります。"));
+        ui_.ShowMessage(text::Sjis("Kestrelview.cnfには監視設定が") +
+                        std::to_string(hiddenDefaultRecords_ + settings::kMaxWatchRows) +
+                        text::Sjis("行あります。\r\n表示できるのは先頭の128行までです。"
+                                   "表示されない行はファイルに残ります。"));
     }
 }
 
 bool ManagerModel::FormCloseQuery() {
     switch (
-        ui_.AskYesNoCancel(Sjis("サーバ一覧を保存して終了しますか？\r\n"
-                                "「No」を選択すると設定を保存せずに終了します。\r\n"
-                                "よろしいですか？"))) {
+        ui_.AskYesNoCancel(text::Sjis("サーバ一覧を保存して終了しますか？\r\n"
+                                      "「No」を選択すると設定を保存せずに終了します。\r\n"
+                                      "よろしいですか？"))) {
         case YesNoCancel::Cancel:
             return false;
         case YesNoCancel::No:
@@ -221,10 +223,10 @@ bool ManagerModel::FormCloseQuery() {
             break;
     }
     try {
-        servers_.Save(dataDir_ + std::string(kServerListFile));
+        servers_.Save(dataDir_ + std::string(settings::kServerListFile));
     } catch (const std::exception&) {
         // The old file is intact; staying open lets the user try again or leave with No.
-        ui_.ShowMessage(Sjis("システムエラーが発生いたしました。（FormCloseQuery)"));
+        ui_.ShowMessage(text::Sjis("システムエラーが発生いたしました。（FormCloseQuery)"));
         return false;
     }
     return true;
@@ -259,25 +261,25 @@ void ManagerModel::InstallFlow(CommandId id, std::function<void()> flow) {
 
 // ---- State ---------------------------------------------------------------------------
 
-NodeTree::Id ManagerModel::ServerNode(std::size_t index) const {
-    const std::vector<NodeTree::Id>& top = pane_.Children(NodeTree::kNone);
-    return index < top.size() ? top[index] : NodeTree::kNone;
+agent::NodeTree::Id ManagerModel::ServerNode(std::size_t index) const {
+    const std::vector<agent::NodeTree::Id>& top = pane_.Children(agent::NodeTree::kNone);
+    return index < top.size() ? top[index] : agent::NodeTree::kNone;
 }
 
-bool ManagerModel::IsLoaded(NodeTree::Id node) const {
-    return pane_.IsAlive(node) && pane_.PictureOf(node) == Picture::ServerLoaded;
+bool ManagerModel::IsLoaded(agent::NodeTree::Id node) const {
+    return pane_.IsAlive(node) && pane_.PictureOf(node) == agent::Picture::ServerLoaded;
 }
 
-bool ManagerModel::IsDefaultNode(NodeTree::Id node) const {
-    return pane_.IsAlive(node) && pane_.PictureOf(node) == Picture::DefaultSetting;
+bool ManagerModel::IsDefaultNode(agent::NodeTree::Id node) const {
+    return pane_.IsAlive(node) && pane_.PictureOf(node) == agent::Picture::DefaultSetting;
 }
 
-bool ManagerModel::IsFileNode(NodeTree::Id node) const {
-    return pane_.IsAlive(node) && pane_.PictureOf(node) == Picture::File;
+bool ManagerModel::IsFileNode(agent::NodeTree::Id node) const {
+    return pane_.IsAlive(node) && pane_.PictureOf(node) == agent::Picture::File;
 }
 
-void ManagerModel::MarkLoaded(NodeTree::Id node) {
-    pane_.SetPictures(node, Picture::ServerLoaded, Picture::ServerLoaded);
+void ManagerModel::MarkLoaded(agent::NodeTree::Id node) {
+    pane_.SetPictures(node, agent::Picture::ServerLoaded, agent::Picture::ServerLoaded);
     Notify(Change::PanePictures);
 }
 
@@ -348,15 +350,15 @@ void ManagerModel::ResumeSelectionReaction() {
 
 // ---- Selection and the watch pages ---------------------------------------------------
 
-void ManagerModel::SelectNode(NodeTree::Id node) {
+void ManagerModel::SelectNode(agent::NodeTree::Id node) {
     if (node == selected_) {
         return;
     }
-    selected_ = pane_.IsAlive(node) ? node : NodeTree::kNone;
-    if (selectionSuspended_ > 0 || selected_ == NodeTree::kNone) {
+    selected_ = pane_.IsAlive(node) ? node : agent::NodeTree::kNone;
+    if (selectionSuspended_ > 0 || selected_ == agent::NodeTree::kNone) {
         return;
     }
-    const NodeTree::Id server = pane_.TopLevelAncestor(selected_);
+    const agent::NodeTree::Id server = pane_.TopLevelAncestor(selected_);
     const std::size_t index = pane_.Row(server);
     if (pane_.Caption(server) == currentServer_) {
         return;
@@ -393,7 +395,7 @@ void ManagerModel::SelectNode(NodeTree::Id node) {
 void ManagerModel::ClearWatchPage() {
     grid_.Clear();
     serverNameText_.clear();
-    mail_ = MailSetting{};
+    mail_ = settings::MailSetting{};
     logText_.clear();
     hiddenRows_.clear();
     hiddenRowsKept_ = false;
@@ -427,14 +429,14 @@ void ManagerModel::SetWatchEditing(bool enabled) {
     Notify(Change::Enabling | Change::CurrentCell);
 }
 
-void ManagerModel::ShowWatchSetting(NodeTree::Id serverNode, std::size_t index) {
-    TServerTree& entry = servers_.Entry(index);
+void ManagerModel::ShowWatchSetting(agent::NodeTree::Id serverNode, std::size_t index) {
+    store::TServerTree& entry = servers_.Entry(index);
     SetServerNameText(entry.ServerName);
-    const std::size_t lines = SplitSettingLines(entry.SettingText).size();
-    WatchSetting setting = ParseSettingText(entry.SettingText);
-    if (setting.Rows.size() > kMaxWatchRows) {
-        hiddenRows_.assign(setting.Rows.begin() + kMaxWatchRows, setting.Rows.end());
-        setting.Rows.resize(kMaxWatchRows);
+    const std::size_t lines = settings::SplitSettingLines(entry.SettingText).size();
+    settings::WatchSetting setting = settings::ParseSettingText(entry.SettingText);
+    if (setting.Rows.size() > settings::kMaxWatchRows) {
+        hiddenRows_.assign(setting.Rows.begin() + settings::kMaxWatchRows, setting.Rows.end());
+        setting.Rows.resize(settings::kMaxWatchRows);
     }
     for (std::size_t r = 0; r < setting.Rows.size(); ++r) {
         grid_.SetRow(r + 1, setting.Rows[r]);
@@ -448,9 +450,9 @@ void ManagerModel::ShowWatchSetting(NodeTree::Id serverNode, std::size_t index) 
     }
     Notify(changed);
     if (!hiddenRows_.empty()) {
-        ui_.ShowMessage(Sjis("この設定には監視設定が") +
-                        std::to_string(hiddenRows_.size() + kMaxWatchRows) +
-                        Sjis("行あります。\r\n表示できるのは先頭の128行までです。"));
+        ui_.ShowMessage(text::Sjis("この設定には監視設定が") +
+                        std::to_string(hiddenRows_.size() + settings::kMaxWatchRows) +
+                        text::Sjis("行あります。\r\n表示できるのは先頭の128行までです。"));
     }
     if (lines >= 1) {
         ShowLog(serverNode, entry, setting.LogPath);
@@ -463,7 +465,7 @@ void ManagerModel::ShowWatchSetting(NodeTree::Id serverNode, std::size_t index) 
     }
 }
 
-void ManagerModel::ShowLog(NodeTree::Id serverNode, TServerTree& entry,
+void ManagerModel::ShowLog(agent::NodeTree::Id serverNode, store::TServerTree& entry,
                            const std::optional<std::string>& logPath) {
     logIndex_ = 0;
     Notify(Change::LogIndex);
@@ -473,24 +475,24 @@ void ManagerModel::ShowLog(NodeTree::Id serverNode, TServerTree& entry,
         logPaths_ = {};
         if (known) {
             try {
-                logPaths_ = LogPathList(*logPath);
+                logPaths_ = agent::LogPathList(*logPath);
             } catch (const std::runtime_error&) {
                 // An undated name leaves the choices to their captions.
             }
         }
-        logText_ = PrepareFileViewText(*entry.CachedLog);
+        logText_ = agent::PrepareFileViewText(*entry.CachedLog);
     } else if (!known) {
         // No log is known for this setting: nothing to fetch.
         logPaths_ = {};
         logText_.clear();
     } else {
-        const std::array<std::string, 4> paths = LogPathList(*logPath);
+        const std::array<std::string, 4> paths = agent::LogPathList(*logPath);
         if (requests_ == nullptr) {
             throw std::runtime_error(CommunicationFailure());
         }
         std::string reply = requests_->FetchFileView(pane_.Caption(serverNode), *logPath);
         logPaths_ = paths;
-        logText_ = PrepareFileViewText(reply);
+        logText_ = agent::PrepareFileViewText(reply);
         entry.CachedLog = std::move(reply);
     }
     ChangeMask changed = static_cast<ChangeMask>(Change::LogText);
@@ -504,25 +506,25 @@ bool ManagerModel::CaptureWatchSetting(std::size_t index) {
     if (index >= servers_.Count()) {
         return false;
     }
-    std::vector<WatchRow> rows = grid_.LeadingRows();
+    std::vector<settings::WatchRow> rows = grid_.LeadingRows();
     if (!hiddenRows_.empty() && !hiddenRowsKept_) {
-        if (ui_.ConfirmOkCancel(Sjis("表示されていない監視設定が") +
-                                std::to_string(hiddenRows_.size()) +
-                                Sjis("行あります。\r\nこれらの行を削除してよろしいですか？\r\n"
-                                     "「キャンセル」を選択すると、これらの行は残ります。"))) {
+        if (ui_.ConfirmOkCancel(
+                text::Sjis("表示されていない監視設定が") + std::to_string(hiddenRows_.size()) +
+                text::Sjis("行あります。\r\nこれらの行を削除してよろしいですか？\r\n"
+                           "「キャンセル」を選択すると、これらの行は残ります。"))) {
             hiddenRows_.clear();
         } else {
             hiddenRowsKept_ = true;
         }
     }
     rows.insert(rows.end(), hiddenRows_.begin(), hiddenRows_.end());
-    TServerTree& entry = servers_.Entry(index);
-    std::string text = BuildSettingText(rows, mail_, entry.ServerName);
+    store::TServerTree& entry = servers_.Entry(index);
+    std::string text = settings::BuildSettingText(rows, mail_, entry.ServerName);
     // Keep the Agent's log path: without it a log that could not be fetched yet would
     // never be shown for this server again.
-    const std::vector<std::string_view> lines = SplitSettingLines(entry.SettingText);
+    const std::vector<std::string_view> lines = settings::SplitSettingLines(entry.SettingText);
     if (!lines.empty()) {
-        const std::vector<std::string> log = SplitCommaText(lines.back());
+        const std::vector<std::string> log = settings::SplitCommaText(lines.back());
         if (!log.empty() && !log.front().empty()) {
             text.resize(text.size() - 2);
             text += "\"" + log.front() + "\"\r\n";
@@ -536,27 +538,28 @@ std::function<bool(std::size_t)> ManagerModel::LoadedServers() const {
     return [this](std::size_t index) { return IsLoaded(ServerNode(index)); };
 }
 
-FetchAndSave ManagerModel::Walks(FetchAndSave::Reporter also) {
-    FetchAndSave::Requests requests{
+settings::FetchAndSave ManagerModel::Walks(settings::FetchAndSave::Reporter also) {
+    settings::FetchAndSave::Requests requests{
         [this](std::string_view address, std::string& target) {
             return requests_ != nullptr && requests_->FetchWatchSetting(address, target);
         },
         [this](std::string_view address, const std::vector<std::string>& lines) {
             return requests_ != nullptr && requests_->SendWatchSetting(address, lines);
         }};
-    return FetchAndSave(servers_, std::move(requests),
-                        [this, also = std::move(also)](const FetchAndSave::Report& report) {
-                            if (!report.Message.empty()) {
-                                ui_.ShowMessage(report.Message);
-                            }
-                            if (also) {
-                                also(report);
-                            }
-                        });
+    return settings::FetchAndSave(
+        servers_, std::move(requests),
+        [this, also = std::move(also)](const settings::FetchAndSave::Report& report) {
+            if (!report.Message.empty()) {
+                ui_.ShowMessage(report.Message);
+            }
+            if (also) {
+                also(report);
+            }
+        });
 }
 
 bool ManagerModel::UploadWatchSetting(std::size_t index) {
-    return Walks().UploadWatchSetting(index) == FetchAndSave::Outcome::Uploaded;
+    return Walks().UploadWatchSetting(index) == settings::FetchAndSave::Outcome::Uploaded;
 }
 
 // ---- Typed input ---------------------------------------------------------------------
@@ -576,7 +579,7 @@ void ManagerModel::SetCurrentCell(std::size_t row, std::size_t column) {
     Notify(Change::CurrentCell);
 }
 
-bool ManagerModel::EditMailField(std::string MailSetting::*field, std::string text,
+bool ManagerModel::EditMailField(std::string settings::MailSetting::*field, std::string text,
                                  bool multiLine) {
     if (const std::string refusal = Refusal(text, multiLine, !multiLine); !refusal.empty()) {
         ui_.ShowMessage(refusal);
@@ -588,19 +591,19 @@ bool ManagerModel::EditMailField(std::string MailSetting::*field, std::string te
 }
 
 bool ManagerModel::EditSubject(std::string_view text) {
-    return EditMailField(&MailSetting::MailSubject, std::string(text), false);
+    return EditMailField(&settings::MailSetting::MailSubject, std::string(text), false);
 }
 
 bool ManagerModel::EditBody(std::string_view text) {
-    return EditMailField(&MailSetting::MailBody, std::string(text), true);
+    return EditMailField(&settings::MailSetting::MailBody, std::string(text), true);
 }
 
 bool ManagerModel::EditSmtpServer(std::string_view text) {
-    return EditMailField(&MailSetting::SMTPServer, std::string(text), false);
+    return EditMailField(&settings::MailSetting::SMTPServer, std::string(text), false);
 }
 
 bool ManagerModel::EditFromAddress(std::string_view text) {
-    return EditMailField(&MailSetting::FromMailAddress, std::string(text), false);
+    return EditMailField(&settings::MailSetting::FromMailAddress, std::string(text), false);
 }
 
 // ---- Frame actions -------------------------------------------------------------------
@@ -647,13 +650,13 @@ void ManagerModel::ChangePassword(std::string_view text) {
 
 void ManagerModel::ChangePort(std::string_view text) {
     switch (connection_.SetPort(text)) {
-        case ConnectionSettings::PortResult::Unchanged:
+        case agent::ConnectionSettings::PortResult::Unchanged:
             return;
-        case ConnectionSettings::PortResult::Accepted:
+        case agent::ConnectionSettings::PortResult::Accepted:
             ApplyConnection();
             return;
-        case ConnectionSettings::PortResult::Refused:
-            ui_.ShowMessage(ConnectionSettings::PortRangeMessage());
+        case agent::ConnectionSettings::PortResult::Refused:
+            ui_.ShowMessage(agent::ConnectionSettings::PortRangeMessage());
             // The item shows the old text again.
             Notify(Change::Connection);
             return;
@@ -670,9 +673,9 @@ void ManagerModel::ChooseLogDay(std::size_t index) {
         if (requests_ == nullptr) {
             throw std::runtime_error(CommunicationFailure());
         }
-        logText_ = PrepareFileViewText(requests_->FetchFileView(currentServer_, path));
+        logText_ = agent::PrepareFileViewText(requests_->FetchFileView(currentServer_, path));
     } catch (const std::exception&) {
-        logText_ = Sjis("ログファイルが存在しない可能性があります。");
+        logText_ = text::Sjis("ログファイルが存在しない可能性があります。");
     }
     Notify(Change::LogIndex | Change::LogText | Change::LogScrollToEnd);
 }
@@ -701,8 +704,8 @@ void ManagerModel::DoubleClickNode() {
     try {
         if (IsFileNode(selected_)) {
             RunFlow(CommandId::TreeViewFile);
-        } else if (pane_.IsAlive(selected_) && pane_.Parent(selected_) == NodeTree::kNone &&
-                   pane_.PictureOf(selected_) == Picture::ServerNotLoaded) {
+        } else if (pane_.IsAlive(selected_) && pane_.Parent(selected_) == agent::NodeTree::kNone &&
+                   pane_.PictureOf(selected_) == agent::Picture::ServerNotLoaded) {
             RunFlow(CommandId::TreeFetch);
         }
     } catch (const std::exception& failure) {
@@ -713,7 +716,7 @@ void ManagerModel::DoubleClickNode() {
 void ManagerModel::PopMenu1Click() {
     if (IsFileNode(selected_)) {
         RunFlow(CommandId::TreeViewFile);
-    } else if (pane_.IsAlive(selected_) && pane_.Parent(selected_) == NodeTree::kNone &&
+    } else if (pane_.IsAlive(selected_) && pane_.Parent(selected_) == agent::NodeTree::kNone &&
                !IsDefaultNode(selected_)) {
         RunFlow(CommandId::TreeFetch);
     }
@@ -734,13 +737,13 @@ bool ManagerModel::PutTreePath(std::optional<std::size_t> row, std::size_t colum
         return false;
     }
     if (!row) {
-        ui_.ShowMessage(
-            Sjis("監視設定は128行までです。\r\n監視ファイルを追加できる空き行がありません。"));
+        ui_.ShowMessage(text::Sjis(
+            "監視設定は128行までです。\r\n監視ファイルを追加できる空き行がありません。"));
         return false;
     }
     // An edit in progress in the target cell must not be committed over the path later.
     ui_.MoveFocus(FocusTarget::GridToolBar);
-    return EditCell(*row, column, RemotePath(pane_, selected_));
+    return EditCell(*row, column, agent::RemotePath(pane_, selected_));
 }
 
 void ManagerModel::DropOnGrid() {
@@ -771,14 +774,14 @@ void ManagerModel::BtnServerDelClick() {
     if (!pane_.IsAlive(selected_)) {
         return;
     }
-    const NodeTree::Id server = pane_.TopLevelAncestor(selected_);
+    const agent::NodeTree::Id server = pane_.TopLevelAncestor(selected_);
     if (IsDefaultNode(server)) {
         return;
     }
     const std::size_t index = pane_.Row(server);
     const std::string caption = pane_.Caption(server);
-    if (!ui_.ConfirmOkCancel(Sjis("サーバ一覧から ") + caption +
-                             Sjis("を削除します。\r\nよろしいですか？"))) {
+    if (!ui_.ConfirmOkCancel(text::Sjis("サーバ一覧から ") + caption +
+                             text::Sjis("を削除します。\r\nよろしいですか？"))) {
         return;
     }
     // The pages shown belong to the first entry of the current address. When that is the
@@ -790,12 +793,12 @@ void ManagerModel::BtnServerDelClick() {
     if (index < servers_.Count()) {
         servers_.Delete(index);
     }
-    const std::size_t count = pane_.ChildCount(NodeTree::kNone);
-    const NodeTree::Id neighbour = index + 1 < count ? ServerNode(index + 1)
-                                   : index > 0       ? ServerNode(index - 1)
-                                                     : NodeTree::kNone;
+    const std::size_t count = pane_.ChildCount(agent::NodeTree::kNone);
+    const agent::NodeTree::Id neighbour = index + 1 < count ? ServerNode(index + 1)
+                                          : index > 0       ? ServerNode(index - 1)
+                                                            : agent::NodeTree::kNone;
     pane_.Remove(server);
-    selected_ = NodeTree::kNone;
+    selected_ = agent::NodeTree::kNone;
     Notify(Change::Servers | Change::Selection | Change::CurrentServer);
     SelectNode(neighbour);
     Notify(Change::Selection);
@@ -804,8 +807,8 @@ void ManagerModel::BtnServerDelClick() {
 // ---- Server list and frame commands ------------------------------------------------
 
 void ManagerModel::BtnSaveClick() {
-    if (ui_.ConfirmOkCancel(Sjis("サーバ一覧を保存します。\r\nよろしいですか？"))) {
-        servers_.Save(dataDir_ + std::string(kServerListFile));
+    if (ui_.ConfirmOkCancel(text::Sjis("サーバ一覧を保存します。\r\nよろしいですか？"))) {
+        servers_.Save(dataDir_ + std::string(settings::kServerListFile));
     }
 }
 
@@ -825,7 +828,7 @@ void ManagerModel::BtnVersionClick() {
 
 void ManagerModel::BtnLineCopyClick() {
     ui_.MoveFocus(FocusTarget::GridToolBar);
-    const WatchRow row = grid_.Row(grid_.CurrentRow());
+    const settings::WatchRow row = grid_.Row(grid_.CurrentRow());
     lineCopy_ = {row.FileName, row.SearchString, row.SearchCount, row.MailAddress, row.Command};
     ui_.MoveFocus(FocusTarget::Grid);
 }
@@ -836,8 +839,8 @@ void ManagerModel::BtnLinePastClick() {
     }
     // Committing afterwards would put the editor's old text over the pasted cell.
     ui_.MoveFocus(FocusTarget::GridToolBar);
-    grid_.SetRow(grid_.CurrentRow(),
-                 WatchRow{lineCopy_[0], lineCopy_[1], lineCopy_[2], lineCopy_[3], lineCopy_[4]});
+    grid_.SetRow(grid_.CurrentRow(), settings::WatchRow{lineCopy_[0], lineCopy_[1], lineCopy_[2],
+                                                        lineCopy_[3], lineCopy_[4]});
     Notify(Change::Grid);
 }
 
@@ -854,16 +857,16 @@ void ManagerModel::BtnLineDelClick() {
 // ---- Saving settings ---------------------------------------------------------------
 
 void ManagerModel::SaveDefaultFiles() {
-    SaveDefaultSetting(servers_.Entry(0).SettingText, rowsTable_, mailTable_, dataDir_,
-                       hiddenDefaultRecords_);
+    settings::SaveDefaultSetting(servers_.Entry(0).SettingText, rowsTable_, mailTable_, dataDir_,
+                                 hiddenDefaultRecords_);
 }
 
 void ManagerModel::BtnGrdSaveClick() {
-    const bool isDefault = currentServer_ == kDefaultSettingAddress;
-    if (!ui_.ConfirmOkCancel(isDefault
-                                 ? Sjis("デフォルト設定情報を保存します。\r\nよろしいですか？")
-                                 : Sjis("設定情報を選択されているリモートサーバへ保存します。\r\n"
-                                        "よろしいですか？"))) {
+    const bool isDefault = currentServer_ == store::kDefaultSettingAddress;
+    if (!ui_.ConfirmOkCancel(
+            isDefault ? text::Sjis("デフォルト設定情報を保存します。\r\nよろしいですか？")
+                      : text::Sjis("設定情報を選択されているリモートサーバへ保存します。\r\n"
+                                   "よろしいですか？"))) {
         return;
     }
     ui_.MoveFocus(FocusTarget::GridToolBar);
@@ -881,8 +884,9 @@ void ManagerModel::BtnGrdSaveClick() {
 }
 
 void ManagerModel::BtnGrdAllSaveClick() {
-    if (!ui_.ConfirmOkCancel(Sjis("デフォルト設定とリモート接続されているサーバ設定をすべて保存"
-                                  "します。\r\nよろしいですか？"))) {
+    if (!ui_.ConfirmOkCancel(
+            text::Sjis("デフォルト設定とリモート接続されているサーバ設定をすべて保存"
+                       "します。\r\nよろしいですか？"))) {
         return;
     }
     ui_.MoveFocus(FocusTarget::GridToolBar);
@@ -896,9 +900,9 @@ void ManagerModel::BtnDefaultSetClick() {
     if (servers_.Count() == 0 || servers_.IndexOf(currentServer_) != 0) {
         return;
     }
-    if (!ui_.ConfirmOkCancel(Sjis("デフォルトの設定を接続中のサーバに配布します。\r\n"
-                                  "実行すると接続中のサーバの設定は消去されます。\r\n"
-                                  "よろしいですか？"))) {
+    if (!ui_.ConfirmOkCancel(text::Sjis("デフォルトの設定を接続中のサーバに配布します。\r\n"
+                                        "実行すると接続中のサーバの設定は消去されます。\r\n"
+                                        "よろしいですか？"))) {
         return;
     }
     ui_.MoveFocus(FocusTarget::GridToolBar);
@@ -909,9 +913,9 @@ void ManagerModel::BtnDefaultSetClick() {
 // ---- Import and export -------------------------------------------------------------
 
 void ManagerModel::BtnImportClick() {
-    if (!ui_.ConfirmOkCancel(Sjis("ファイル監視設定をCSVファイルから読み込みます。\r\n"
-                                  "この処理を行うと、現在の設定が消去されます。\r\n"
-                                  "インポート処理を開始しますか？"))) {
+    if (!ui_.ConfirmOkCancel(text::Sjis("ファイル監視設定をCSVファイルから読み込みます。\r\n"
+                                        "この処理を行うと、現在の設定が消去されます。\r\n"
+                                        "インポート処理を開始しますか？"))) {
         return;
     }
     FileDialogOptions options;
@@ -923,19 +927,19 @@ void ManagerModel::BtnImportClick() {
         return;
     }
     lastImportName_ = *path;
-    ImportResult result;
+    settings::ImportResult result;
     {
         const BusyCursor busy(ui_);
-        TMlb2 table;
+        store::TMlb2 table;
         table.Separator = ",";
         table.QuoteChar = "\"";
         table.LoadFromFile(*path);
-        result = ImportWatchRows(table);
+        result = settings::ImportWatchRows(table);
         ClearWatchPage();
         grid_.Fill(result.Rows);
         Notify(Change::Grid);
     }
-    ui_.ShowMessage(ImportSummary(result));
+    ui_.ShowMessage(settings::ImportSummary(result));
 }
 
 void ManagerModel::BtnExportClick() {
@@ -952,9 +956,9 @@ void ManagerModel::BtnExportClick() {
     std::size_t count = 0;
     {
         const BusyCursor busy(ui_);
-        ExportWatchRows(grid_.AllRows(), count).SaveToFile(*path);
+        settings::ExportWatchRows(grid_.AllRows(), count).SaveToFile(*path);
     }
-    ui_.ShowMessage(ExportMessage(count));
+    ui_.ShowMessage(settings::ExportMessage(count));
 }
 
-}  // namespace kv
+}  // namespace kv::app

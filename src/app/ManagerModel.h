@@ -20,7 +20,7 @@
 #include "store/ServerList.h"
 #include "store/TMlb2.h"
 
-namespace kv {
+namespace kv::app {
 
 class RequestPort;
 
@@ -74,16 +74,16 @@ public:
     void InstallFlow(CommandId id, std::function<void()> flow);
 
     // ---- State the window shows -----------------------------------------------------
-    const ServerList& Servers() const { return servers_; }
-    ServerList& Servers() { return servers_; }
-    const NodeTree& Pane() const { return pane_; }
-    NodeTree& Pane() { return pane_; }
+    const store::ServerList& Servers() const { return servers_; }
+    store::ServerList& Servers() { return servers_; }
+    const agent::NodeTree& Pane() const { return pane_; }
+    agent::NodeTree& Pane() { return pane_; }
     // The i-th top-level node (the node of entry i), or kNone.
-    NodeTree::Id ServerNode(std::size_t index) const;
-    NodeTree::Id SelectedNode() const { return selected_; }
+    agent::NodeTree::Id ServerNode(std::size_t index) const;
+    agent::NodeTree::Id SelectedNode() const { return selected_; }
     const std::string& CurrentServer() const { return currentServer_; }
     const WatchGrid& Grid() const { return grid_; }
-    const MailSetting& Mail() const { return mail_; }
+    const settings::MailSetting& Mail() const { return mail_; }
     const std::string& ServerNameText() const { return serverNameText_; }
     const std::string& StatusText() const { return statusText_; }
     int ProgressPosition() const { return progress_; }
@@ -98,14 +98,14 @@ public:
     std::size_t LogIndex() const { return logIndex_; }
     const std::array<std::string, 4>& LogPaths() const { return logPaths_; }
     const std::vector<std::string>& LineCopyBuffer() const { return lineCopy_; }
-    const ConnectionSettings& Connection() const { return connection_; }
+    const agent::ConnectionSettings& Connection() const { return connection_; }
     const StatusLayout& Layout() const { return layout_; }
     // Watch rows of the shown setting beyond the grid's 128 rows.
     std::size_t HiddenRowCount() const { return hiddenRows_.size(); }
 
     // ---- User actions the window forwards ---------------------------------------------
     // The pane's selection changed (TreServerChange unless suspended).
-    void SelectNode(NodeTree::Id node);
+    void SelectNode(agent::NodeTree::Id node);
     // Text typed into a cell or a mail page field. Refused (false, a message shown, the
     // old text kept) when the setting text could not carry it: a double quote anywhere,
     // a line break in a cell or a one-line field, a TAB in the body. Lone CR or LF in the
@@ -140,14 +140,14 @@ public:
     void SetWatchEditing(bool enabled);
     // Shows entry `index`'s setting text in the pages, with its log; throws when the log
     // cannot be fetched (rows and mail settings are then already shown).
-    void ShowWatchSetting(NodeTree::Id serverNode, std::size_t index);
+    void ShowWatchSetting(agent::NodeTree::Id serverNode, std::size_t index);
     // Builds entry `index`'s setting text from the pages; false when `index` is not an
     // entry in use. Watch rows of the shown setting that the grid could not show are kept
     // after the grid's rows unless the user agrees, once per display, to drop them.
     bool CaptureWatchSetting(std::size_t index);
     // The fetch and save walks over the request port, their messages shown to the user;
     // `also` hears of every outcome after that.
-    FetchAndSave Walks(FetchAndSave::Reporter also = {});
+    settings::FetchAndSave Walks(settings::FetchAndSave::Reporter also = {});
     // Posts entry `index`'s setting; shows the per-server message on failure.
     bool UploadWatchSetting(std::size_t index);
 
@@ -164,10 +164,10 @@ public:
     // While suspended, SelectNode only records the selection.
     void SuspendSelectionReaction();
     void ResumeSelectionReaction();
-    bool IsLoaded(NodeTree::Id node) const;
-    bool IsDefaultNode(NodeTree::Id node) const;
-    bool IsFileNode(NodeTree::Id node) const;
-    void MarkLoaded(NodeTree::Id node);
+    bool IsLoaded(agent::NodeTree::Id node) const;
+    bool IsDefaultNode(agent::NodeTree::Id node) const;
+    bool IsFileNode(agent::NodeTree::Id node) const;
+    void MarkLoaded(agent::NodeTree::Id node);
     // Tells observers about changes made directly through Servers() or Pane().
     void Notify(ChangeMask what);
     void Notify(Change what) { Notify(static_cast<ChangeMask>(what)); }
@@ -195,9 +195,9 @@ public:
     void PopMenu5Click();
 
 private:
-    void ShowLog(NodeTree::Id serverNode, TServerTree& entry,
+    void ShowLog(agent::NodeTree::Id serverNode, store::TServerTree& entry,
                  const std::optional<std::string>& logPath);
-    bool EditMailField(std::string MailSetting::*field, std::string text, bool multiLine);
+    bool EditMailField(std::string settings::MailSetting::*field, std::string text, bool multiLine);
     void ApplyConnection();
     void RunFlow(CommandId id);
     bool PutTreePath(std::optional<std::size_t> row, std::size_t column);
@@ -209,19 +209,19 @@ private:
     std::vector<ModelObserver*> observers_;
     std::string dataDir_;
 
-    ServerList servers_;
-    TMlb2 rowsTable_;
-    TMlb2 mailTable_;
+    store::ServerList servers_;
+    store::TMlb2 rowsTable_;
+    store::TMlb2 mailTable_;
     std::size_t hiddenDefaultRecords_ = 0;
-    NodeTree pane_;
-    NodeTree::Id selected_ = NodeTree::kNone;
+    agent::NodeTree pane_;
+    agent::NodeTree::Id selected_ = agent::NodeTree::kNone;
     int selectionSuspended_ = 0;
     std::string currentServer_;
 
     WatchGrid grid_;
-    MailSetting mail_;
+    settings::MailSetting mail_;
     std::string serverNameText_;
-    std::vector<WatchRow> hiddenRows_;
+    std::vector<settings::WatchRow> hiddenRows_;
     bool hiddenRowsKept_ = false;
     std::vector<std::string> lineCopy_;
 
@@ -237,11 +237,11 @@ private:
     std::size_t logIndex_ = 0;
     std::array<std::string, 4> logPaths_;
 
-    ConnectionSettings connection_;
+    agent::ConnectionSettings connection_;
     StatusLayout layout_;
     std::string lastImportName_;
     std::string lastExportName_;
     std::array<std::function<void()>, kCommandCount> flows_;
 };
 
-}  // namespace kv
+}  // namespace kv::app

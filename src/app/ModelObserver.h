@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-namespace kv {
+namespace kv::app {
 
 // What changed in the model; observers receive a mask of these.
 enum class Change : std::uint32_t {
@@ -51,4 +51,4 @@ public:
     virtual void ModelChanged(ChangeMask what) = 0;
 };
 
-}  // namespace kv
+}  // namespace kv::app

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kv {
+namespace kv::app {
 
 // The Agent requests, as the request layer offers them, behind an interface so that the
 // model runs without a network in tests. Bytes go out and come back unconverted.
@@ -27,4 +27,4 @@ public:
     virtual std::string FetchFileView(std::string_view address, std::string_view remotePath) = 0;
 };
 
-}  // namespace kv
+}  // namespace kv::app

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace kv {
+namespace kv::app {
 
 void StatusLayout::SplitterMoved(int treeWidth) {
     const int width = std::max(treeWidth, kMinTreeWidth);
@@ -11,4 +11,4 @@ void StatusLayout::SplitterMoved(int treeWidth) {
     animationLeft_ = width + 11;
 }
 
-}  // namespace kv
+}  // namespace kv::app

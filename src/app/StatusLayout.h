@@ -1,6 +1,6 @@
 #pragma once
 
-namespace kv {
+namespace kv::app {
 
 // Fixed window sizes, and the status bar widths that follow the server pane's width.
 class StatusLayout {
@@ -25,4 +25,4 @@ private:
     int animationLeft_ = kMinTreeWidth + 11;
 };
 
-}  // namespace kv
+}  // namespace kv::app

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kv {
+namespace kv::app {
 
 enum class YesNoCancel { Yes, No, Cancel };
 
@@ -70,4 +70,4 @@ public:
     virtual void OpenFileView(std::string_view caption, std::string_view text) = 0;
 };
 
-}  // namespace kv
+}  // namespace kv::app

@@ -5,13 +5,14 @@
 
 #include "text/Cp932.h"
 
-namespace kv {
+namespace kv::app {
 
 namespace {
 
-std::string WatchRow::*const kFields[WatchGrid::kColumns] = {
-    &WatchRow::FileName,    &WatchRow::SearchString, &WatchRow::SearchCount,
-    &WatchRow::MailAddress, &WatchRow::Command,
+std::string settings::WatchRow::*const kFields[WatchGrid::kColumns] = {
+    &settings::WatchRow::FileName,    &settings::WatchRow::SearchString,
+    &settings::WatchRow::SearchCount, &settings::WatchRow::MailAddress,
+    &settings::WatchRow::Command,
 };
 
 void CheckCell(std::size_t row, std::size_t column) {
@@ -25,11 +26,11 @@ void CheckCell(std::size_t row, std::size_t column) {
 const std::array<WatchGrid::ColumnInfo, WatchGrid::kColumns + 1>& WatchGrid::Columns() {
     static const std::array<ColumnInfo, kColumns + 1> columns{{
         {"No", 25, false},
-        {Sjis("監視ﾌｧｲﾙ"), 150, false},
-        {Sjis("監視ﾜｰﾄﾞ"), 120, false},
-        {Sjis("監視回数"), 50, true},
-        {Sjis("ﾒｰﾙｱﾄﾞﾚｽ"), 120, false},
-        {Sjis("実行ｺﾏﾝﾄﾞ"), 150, false},
+        {text::Sjis("監視ﾌｧｲﾙ"), 150, false},
+        {text::Sjis("監視ﾜｰﾄﾞ"), 120, false},
+        {text::Sjis("監視回数"), 50, true},
+        {text::Sjis("ﾒｰﾙｱﾄﾞﾚｽ"), 120, false},
+        {text::Sjis("実行ｺﾏﾝﾄﾞ"), 150, false},
     }};
     return columns;
 }
@@ -44,16 +45,16 @@ void WatchGrid::SetCell(std::size_t row, std::size_t column, std::string text) {
     cells_[row - 1][column - 1] = std::move(text);
 }
 
-WatchRow WatchGrid::Row(std::size_t row) const {
+settings::WatchRow WatchGrid::Row(std::size_t row) const {
     CheckCell(row, 1);
-    WatchRow value;
+    settings::WatchRow value;
     for (std::size_t c = 0; c < kColumns; ++c) {
         value.*kFields[c] = cells_[row - 1][c];
     }
     return value;
 }
 
-void WatchGrid::SetRow(std::size_t row, const WatchRow& value) {
+void WatchGrid::SetRow(std::size_t row, const settings::WatchRow& value) {
     CheckCell(row, 1);
     for (std::size_t c = 0; c < kColumns; ++c) {
         cells_[row - 1][c] = value.*kFields[c];
@@ -91,16 +92,16 @@ std::optional<std::size_t> WatchGrid::FirstFreeRow() const {
     return std::nullopt;
 }
 
-std::vector<WatchRow> WatchGrid::LeadingRows() const {
-    std::vector<WatchRow> rows;
+std::vector<settings::WatchRow> WatchGrid::LeadingRows() const {
+    std::vector<settings::WatchRow> rows;
     for (std::size_t r = 1; r <= kRows && !cells_[r - 1][0].empty(); ++r) {
         rows.push_back(Row(r));
     }
     return rows;
 }
 
-std::vector<WatchRow> WatchGrid::AllRows() const {
-    std::vector<WatchRow> rows;
+std::vector<settings::WatchRow> WatchGrid::AllRows() const {
+    std::vector<settings::WatchRow> rows;
     rows.reserve(kRows);
     for (std::size_t r = 1; r <= kRows; ++r) {
         rows.push_back(Row(r));
@@ -108,7 +109,7 @@ std::vector<WatchRow> WatchGrid::AllRows() const {
     return rows;
 }
 
-void WatchGrid::Fill(const std::vector<WatchRow>& rows) {
+void WatchGrid::Fill(const std::vector<settings::WatchRow>& rows) {
     Clear();
     const std::size_t count = std::min(rows.size(), kRows);
     for (std::size_t r = 0; r < count; ++r) {
@@ -123,4 +124,4 @@ bool WatchGrid::AcceptsTypedKey(std::size_t column, char32_t key) {
     return (key >= U'0' && key <= U'9') || key == U'\b';
 }
 
-}  // namespace kv
+}  // namespace kv::app

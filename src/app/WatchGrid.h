@@ -9,14 +9,14 @@
 
 #include "settings/WatchSetting.h"
 
-namespace kv {
+namespace kv::app {
 
 // The settings grid's content: 128 watch rows of five cells (columns 1 to 5; column 0
 // holds the row numbers and is never stored) and the current cell. Rows are 1-based as
 // the grid shows them.
 class WatchGrid {
 public:
-    static constexpr std::size_t kRows = kMaxWatchRows;
+    static constexpr std::size_t kRows = settings::kMaxWatchRows;
     static constexpr std::size_t kColumns = 5;  // editable columns 1..5
     static constexpr std::size_t kCountColumn = 3;
 
@@ -32,8 +32,8 @@ public:
     const std::string& Cell(std::size_t row, std::size_t column) const;
     void SetCell(std::size_t row, std::size_t column, std::string text);
 
-    WatchRow Row(std::size_t row) const;
-    void SetRow(std::size_t row, const WatchRow& value);
+    settings::WatchRow Row(std::size_t row) const;
+    void SetRow(std::size_t row, const settings::WatchRow& value);
 
     std::size_t CurrentRow() const { return currentRow_; }
     std::size_t CurrentColumn() const { return currentColumn_; }
@@ -47,11 +47,11 @@ public:
     // First row, from the top, whose FileName is empty.
     std::optional<std::size_t> FirstFreeRow() const;
     // Rows from the top up to, not including, the first one whose FileName is empty.
-    std::vector<WatchRow> LeadingRows() const;
+    std::vector<settings::WatchRow> LeadingRows() const;
     // Every row, empty ones included.
-    std::vector<WatchRow> AllRows() const;
+    std::vector<settings::WatchRow> AllRows() const;
     // Fills rows 1.. with `rows` (at most kRows taken) after clearing.
-    void Fill(const std::vector<WatchRow>& rows);
+    void Fill(const std::vector<settings::WatchRow>& rows);
 
     // Only digits and backspace may be typed into the count column.
     static bool AcceptsTypedKey(std::size_t column, char32_t key);
@@ -62,4 +62,4 @@ private:
     std::size_t currentColumn_ = 1;
 };
 
-}  // namespace kv
+}  // namespace kv::app

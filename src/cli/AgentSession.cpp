@@ -1,11 +1,12 @@
 #include "cli/AgentSession.h"
 
-namespace kv {
+namespace kv::cli {
 
-AgentSession::AgentSession(const ConnectionSettings& connection, std::chrono::seconds timeout)
+AgentSession::AgentSession(const agent::ConnectionSettings& connection,
+                           std::chrono::seconds timeout)
     : requests_(client_) {
     client_.SetIdleTimeout(timeout);
     requests_.ApplyConnection(connection.User(), connection.Password(), connection.AgentPort());
 }
 
-}  // namespace kv
+}  // namespace kv::cli

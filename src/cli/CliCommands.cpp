@@ -9,7 +9,7 @@
 #include "cli/SettingTextCommands.h"
 #include "cli/TreeCommand.h"
 
-namespace kv {
+namespace kv::cli {
 
 namespace {
 
@@ -178,4 +178,4 @@ std::string CliCommandHelp(const CliCommand& command) {
            std::string(command.summary) + "\n";
 }
 
-}  // namespace kv
+}  // namespace kv::cli

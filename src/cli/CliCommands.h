@@ -7,7 +7,7 @@
 #include "cli/CliContext.h"
 #include "cli/CommandArguments.h"
 
-namespace kv {
+namespace kv::cli {
 
 // One command of kestrelviewctl.
 struct CliCommand {
@@ -30,4 +30,4 @@ std::string CliHelpText();
 // "Usage: kestrelviewctl [OPTION]... NAME USAGE" and the command's summary.
 std::string CliCommandHelp(const CliCommand& command);
 
-}  // namespace kv
+}  // namespace kv::cli

@@ -9,7 +9,7 @@
 #include "cli/AgentSession.h"
 #include "cli/Terminal.h"
 
-namespace kv {
+namespace kv::cli {
 
 // What a command handler works with: the terminal, standard input, the data directory and,
 // for the commands that talk to Agents, the session.
@@ -30,4 +30,4 @@ struct CliContext {
     }
 };
 
-}  // namespace kv
+}  // namespace kv::cli

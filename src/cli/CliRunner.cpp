@@ -11,7 +11,7 @@
 #include "cli/UsageError.h"
 #include "settings/DataDirectory.h"
 
-namespace kv {
+namespace kv::cli {
 
 namespace {
 
@@ -32,10 +32,10 @@ int UsageFailure(std::ostream& err, const std::string& text, const CliCommand* c
 // The options' texts as the Agent gets them; false (and the message told) for a port the
 // Manager would refuse.
 bool ApplyConnection(const GlobalOptions& options, const Terminal& terminal,
-                     ConnectionSettings& connection) {
+                     agent::ConnectionSettings& connection) {
     connection.SetUser(terminal.FromArgument(options.user, "--user"));
     connection.SetPassword(terminal.FromArgument(options.password, "--password"));
-    return connection.SetPort(options.port) != ConnectionSettings::PortResult::Refused;
+    return connection.SetPort(options.port) != agent::ConnectionSettings::PortResult::Refused;
 }
 
 }  // namespace
@@ -68,19 +68,20 @@ int RunCli(const CliEnvironment& environment, std::istream& in, std::ostream& ou
             out << CliCommandHelp(*command);
             return kSuccess;
         }
-        ConnectionSettings connection;
+        agent::ConnectionSettings connection;
         if (!ApplyConnection(line.options, terminal, connection)) {
-            terminal.Message(ConnectionSettings::PortRangeMessage());
+            terminal.Message(agent::ConnectionSettings::PortRangeMessage());
             return kUsage;
         }
         std::vector<std::string> dataDirOption;
         if (line.options.dataDir) {
             dataDirOption = {"--data-dir", *line.options.dataDir};
         }
-        CliContext context{terminal, in,
-                           ResolveDataDirectory(dataDirOption, environment.dataDirVariable,
-                                                environment.executablePath),
-                           nullptr};
+        CliContext context{
+            terminal, in,
+            settings::ResolveDataDirectory(dataDirOption, environment.dataDirVariable,
+                                           environment.executablePath),
+            nullptr};
         if (command->needsNetwork) {
             context.session = std::make_unique<AgentSession>(
                 connection, std::chrono::seconds(line.options.timeoutSeconds));
@@ -97,4 +98,4 @@ int RunCli(const CliEnvironment& environment, std::istream& in, std::ostream& ou
     }
 }
 
-}  // namespace kv
+}  // namespace kv::cli

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace kv {
+namespace kv::cli {
 
 // What a run of kestrelviewctl gets from its process.
 struct CliEnvironment {
@@ -20,4 +20,4 @@ struct CliEnvironment {
 int RunCli(const CliEnvironment& environment, std::istream& in, std::ostream& out,
            std::ostream& err);
 
-}  // namespace kv
+}  // namespace kv::cli

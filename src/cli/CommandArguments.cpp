@@ -5,7 +5,7 @@
 
 #include "cli/UsageError.h"
 
-namespace kv {
+namespace kv::cli {
 
 int WholeNumberArgument(std::string_view text, int min, int max, std::string_view what) {
     int value = 0;
@@ -96,4 +96,4 @@ int CommandArguments::Number(std::string_view option, int min, int max, int fall
     return value ? WholeNumberArgument(*value, min, max, option) : fallback;
 }
 
-}  // namespace kv
+}  // namespace kv::cli

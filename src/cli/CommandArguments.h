@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kv {
+namespace kv::cli {
 
 struct CommandOption {
     std::string_view name;  // "--name"
@@ -53,4 +53,4 @@ private:
     std::map<std::string, std::string, std::less<>> options_;
 };
 
-}  // namespace kv
+}  // namespace kv::cli

@@ -5,7 +5,7 @@
 #include "cli/CommandArguments.h"
 #include "cli/UsageError.h"
 
-namespace kv {
+namespace kv::cli {
 
 namespace {
 
@@ -66,4 +66,4 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     return line;
 }
 
-}  // namespace kv
+}  // namespace kv::cli

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace kv {
+namespace kv::cli {
 
 // The options before the command, as typed (texts still in the terminal's encoding).
 struct GlobalOptions {
@@ -30,4 +30,4 @@ struct CommandLine {
 // taken as text here: its range is the connection settings' rule.
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
-}  // namespace kv
+}  // namespace kv::cli

@@ -4,7 +4,7 @@
 #include "cli/UsageError.h"
 #include "text/JapaneseConversion.h"
 
-namespace kv {
+namespace kv::cli {
 
 int RunConvert(CliContext& context, const CommandArguments& arguments) {
     const bool toSjis = arguments.Has("--to-sjis");
@@ -13,8 +13,8 @@ int RunConvert(CliContext& context, const CommandArguments& arguments) {
     }
     // Whole, not line by line: a character split between two reads would convert wrongly.
     const std::string input = ReadAll(context.in);
-    context.terminal.Write(toSjis ? EucToSjis(input) : SjisToEuc(input));
+    context.terminal.Write(toSjis ? text::EucToSjis(input) : text::SjisToEuc(input));
     return 0;
 }
 
-}  // namespace kv
+}  // namespace kv::cli

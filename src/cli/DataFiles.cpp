@@ -7,34 +7,35 @@
 
 #include "store/AtomicFile.h"
 
-namespace kv {
+namespace kv::cli {
 
-TMlb2 LoadDataTable(const std::string& path) {
-    TMlb2 table;
+store::TMlb2 LoadDataTable(const std::string& path) {
+    store::TMlb2 table;
     table.Separator = ",";
     table.QuoteChar = "\"";
     table.LoadFromFile(path);
     return table;
 }
 
-ServerList LoadServerList(const CliContext& context) {
-    ServerList servers;
-    servers.Load(context.DataFile(kServerListFile));
+store::ServerList LoadServerList(const CliContext& context) {
+    store::ServerList servers;
+    servers.Load(context.DataFile(settings::kServerListFile));
     return servers;
 }
 
-void SaveServerList(const CliContext& context, ServerList& servers) {
-    servers.Save(context.DataFile(kServerListFile));
+void SaveServerList(const CliContext& context, store::ServerList& servers) {
+    servers.Save(context.DataFile(settings::kServerListFile));
 }
 
-DefaultSetting LoadLocalDefault(const CliContext& context) {
-    return LoadDefaultSetting(LoadDataTable(context.DataFile(kDefaultRowsFile)),
-                              LoadDataTable(context.DataFile(kDefaultMailFile)));
+settings::DefaultSetting LoadLocalDefault(const CliContext& context) {
+    return settings::LoadDefaultSetting(
+        LoadDataTable(context.DataFile(settings::kDefaultRowsFile)),
+        LoadDataTable(context.DataFile(settings::kDefaultMailFile)));
 }
 
 std::string ReadArgumentFile(const std::string& path) {
     std::string bytes;
-    if (!ReadWholeFile(path, bytes)) {
+    if (!store::ReadWholeFile(path, bytes)) {
         throw std::runtime_error("cannot read " + path + ": " + std::strerror(errno));
     }
     return bytes;
@@ -44,4 +45,4 @@ std::string ReadAll(std::istream& in) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-}  // namespace kv
+}  // namespace kv::cli

@@ -8,19 +8,19 @@
 #include "settings/ImportExport.h"
 #include "settings/SettingLine.h"
 
-namespace kv {
+namespace kv::cli {
 
 int RunExport(CliContext& context, const CommandArguments& arguments) {
-    const DefaultSetting setting = LoadLocalDefault(context);
+    const settings::DefaultSetting setting = LoadLocalDefault(context);
     std::size_t count = 0;
-    ExportWatchRows(setting.Rows, count).SaveToFile(arguments.Positional(0));
-    context.terminal.Message(ExportMessage(count));
+    settings::ExportWatchRows(setting.Rows, count).SaveToFile(arguments.Positional(0));
+    context.terminal.Message(settings::ExportMessage(count));
     return 0;
 }
 
 int RunImport(CliContext& context, const CommandArguments& arguments) {
     const std::string& path = arguments.Positional(0);
-    TMlb2 source;
+    store::TMlb2 source;
     source.Separator = ",";
     source.QuoteChar = "\"";
     // The window imports nothing from a file it cannot open and so empties the grid; here
@@ -31,40 +31,41 @@ int RunImport(CliContext& context, const CommandArguments& arguments) {
                               "; the default rows are left as they were");
         return 1;
     }
-    const ImportResult result = ImportWatchRows(source);
+    const settings::ImportResult result = settings::ImportWatchRows(source);
 
     // Only the rows change: env.csv is not written at all, so the mail settings stay byte
     // for byte. Kestrelview.cnf keeps its header; its records become the imported rows.
-    TMlb2 rows = LoadDataTable(context.DataFile(kDefaultRowsFile));
+    store::TMlb2 rows = LoadDataTable(context.DataFile(settings::kDefaultRowsFile));
     rows.ClearRecords();
-    for (const RowColumn& column : kRowColumns) {
+    for (const settings::RowColumn& column : settings::kRowColumns) {
         rows.AddField(std::string(column.Field));
     }
-    for (const WatchRow& row : result.Rows) {
-        AppendRowRecord(rows, row);
+    for (const settings::WatchRow& row : result.Rows) {
+        settings::AppendRowRecord(rows, row);
     }
-    rows.SaveToFile(context.DataFile(kDefaultRowsFile));
-    context.terminal.Message(ImportSummary(result));
+    rows.SaveToFile(context.DataFile(settings::kDefaultRowsFile));
+    context.terminal.Message(settings::ImportSummary(result));
     return 0;
 }
 
 int RunDistribute(CliContext& context, const CommandArguments&) {
-    ServerList servers = LoadServerList(context);
+    store::ServerList servers = LoadServerList(context);
     if (servers.Count() == 0) {
         return 0;
     }
     servers.Entry(0).SettingText = LoadLocalDefault(context).SettingText;
     bool failed = false;
-    FetchAndSave walk(servers, FetchAndSave::Requests::Over(context.Session().Requests()),
-                      [&](const FetchAndSave::Report& report) {
-                          if (!report.Message.empty()) {
-                              context.terminal.Message(report.Message);
-                          }
-                          failed = failed || report.outcome != FetchAndSave::Outcome::Uploaded;
-                      });
+    settings::FetchAndSave walk(
+        servers, settings::FetchAndSave::Requests::Over(context.Session().Requests()),
+        [&](const settings::FetchAndSave::Report& report) {
+            if (!report.Message.empty()) {
+                context.terminal.Message(report.Message);
+            }
+            failed = failed || report.outcome != settings::FetchAndSave::Outcome::Uploaded;
+        });
     // Every listed server takes the default; the local files stay as they are.
     walk.Distribute([](std::size_t) { return true; }, [](const std::string&) {});
     return failed ? 1 : 0;
 }
 
-}  // namespace kv
+}  // namespace kv::cli

@@ -3,7 +3,7 @@
 #include "cli/CliContext.h"
 #include "cli/CommandArguments.h"
 
-namespace kv {
+namespace kv::cli {
 
 // The default setting of the data directory (Kestrelview.cnf and env.csv): export and
 // import of its watch rows, distribution to every listed Agent. Each returns the exit status.
@@ -11,4 +11,4 @@ int RunExport(CliContext& context, const CommandArguments& arguments);
 int RunImport(CliContext& context, const CommandArguments& arguments);
 int RunDistribute(CliContext& context, const CommandArguments& arguments);
 
-}  // namespace kv
+}  // namespace kv::cli

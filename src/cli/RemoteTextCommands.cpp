@@ -11,14 +11,14 @@
 #include "settings/WatchSetting.h"
 #include "text/Cp932.h"
 
-namespace kv {
+namespace kv::cli {
 
 namespace {
 
 constexpr int kOldestLogDay = 3;
 
 const std::string& MissingLogMessage() {
-    static const std::string message = Sjis("ログファイルが存在しない可能性があります。");
+    static const std::string message = text::Sjis("ログファイルが存在しない可能性があります。");
     return message;
 }
 
@@ -30,33 +30,33 @@ int RunView(CliContext& context, const CommandArguments& arguments) {
     std::string reply;
     try {
         reply = context.Session().Requests().FetchFileView(address, path);
-    } catch (const EHttpException&) {
-        context.terminal.Message(FetchAndSave::CommunicationFailedMessage());
+    } catch (const agent::EHttpException&) {
+        context.terminal.Message(settings::FetchAndSave::CommunicationFailedMessage());
         return 1;
     }
-    context.terminal.Print(PrepareFileViewText(reply));
+    context.terminal.Print(agent::PrepareFileViewText(reply));
     return 0;
 }
 
 int RunLog(CliContext& context, const CommandArguments& arguments) {
     const int day = arguments.Number("--day", 0, kOldestLogDay, 0);
     const std::string address = context.terminal.FromArgument(arguments.Positional(0), "ADDRESS");
-    AgentRequests& requests = context.Session().Requests();
+    agent::AgentRequests& requests = context.Session().Requests();
 
     // The Agent names its current log on the last line of its setting text.
     std::string setting;
     if (!requests.FetchWatchSetting(address, setting)) {
-        context.terminal.Message(FetchAndSave::CommunicationFailedMessage());
+        context.terminal.Message(settings::FetchAndSave::CommunicationFailedMessage());
         return 1;
     }
-    const std::optional<std::string> current = ParseSettingText(setting).LogPath;
+    const std::optional<std::string> current = settings::ParseSettingText(setting).LogPath;
     if (!current) {
         context.terminal.Message(MissingLogMessage());
         return 1;
     }
     std::array<std::string, 4> paths;
     try {
-        paths = LogPathList(*current);
+        paths = agent::LogPathList(*current);
     } catch (const std::runtime_error& error) {
         // Its text names the path, in Shift_JIS.
         context.terminal.Message(error.what());
@@ -65,12 +65,12 @@ int RunLog(CliContext& context, const CommandArguments& arguments) {
     std::string reply;
     try {
         reply = requests.FetchFileView(address, paths[static_cast<std::size_t>(day)]);
-    } catch (const EHttpException&) {
+    } catch (const agent::EHttpException&) {
         context.terminal.Message(MissingLogMessage());
         return 1;
     }
-    context.terminal.Print(PrepareFileViewText(reply));
+    context.terminal.Print(agent::PrepareFileViewText(reply));
     return 0;
 }
 
-}  // namespace kv
+}  // namespace kv::cli

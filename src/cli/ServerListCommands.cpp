@@ -12,14 +12,14 @@
 #include "cli/DataFiles.h"
 #include "settings/WatchSetting.h"
 
-namespace kv {
+namespace kv::cli {
 
 namespace {
 
 constexpr int kDefaultWaitSeconds = 3;
 constexpr int kMaxWaitSeconds = 600;
 
-void PrintEntry(Terminal& terminal, std::size_t index, const TServerTree& entry) {
+void PrintEntry(Terminal& terminal, std::size_t index, const store::TServerTree& entry) {
     terminal.Print(std::to_string(index) + "\t" + entry.IPAddress + "\t" + entry.ServerName + "\n");
 }
 
@@ -31,7 +31,7 @@ bool DigitsAndDots(std::string_view text) {
 }  // namespace
 
 int RunServers(CliContext& context, const CommandArguments&) {
-    const ServerList servers = LoadServerList(context);
+    const store::ServerList servers = LoadServerList(context);
     for (std::size_t i = 0; i < servers.Count(); ++i) {
         PrintEntry(context.terminal, i, servers.Entry(i));
     }
@@ -40,7 +40,7 @@ int RunServers(CliContext& context, const CommandArguments&) {
 
 int RunRemove(CliContext& context, const CommandArguments& arguments) {
     const std::string address = context.terminal.FromArgument(arguments.Positional(0), "ADDRESS");
-    ServerList servers = LoadServerList(context);
+    store::ServerList servers = LoadServerList(context);
     const std::optional<std::size_t> index = servers.IndexOf(address);
     if (!index) {
         context.terminal.Note("no server with the address " + arguments.Positional(0) +
@@ -60,22 +60,22 @@ int RunAdd(CliContext& context, const CommandArguments& arguments) {
     const std::string& typed = arguments.Positional(0);
     // Only what the four masked fields of the dialog could hold: digits, taken as typed.
     const std::optional<std::string> address =
-        DigitsAndDots(typed) ? AddServerCheck::ParseAddress(typed) : std::nullopt;
+        DigitsAndDots(typed) ? agent::AddServerCheck::ParseAddress(typed) : std::nullopt;
     if (!address) {
-        context.terminal.Message(AddServerCheck::InvalidAddressMessage());
+        context.terminal.Message(agent::AddServerCheck::InvalidAddressMessage());
         return 1;
     }
-    ServerList servers = LoadServerList(context);
-    AddServerCheck check(context.Session().Requests(), servers);
-    const AddServerCheck::Result result = check.TryAddress(*address);
-    if (result.outcome != AddServerCheck::Outcome::Added || !result.Index) {
+    store::ServerList servers = LoadServerList(context);
+    agent::AddServerCheck check(context.Session().Requests(), servers);
+    const agent::AddServerCheck::Result result = check.TryAddress(*address);
+    if (result.outcome != agent::AddServerCheck::Outcome::Added || !result.Index) {
         context.terminal.Message(result.Message);
         return 1;
     }
     // The window names the entry once it shows the setting; a list written at once gets
     // the name now, from the same mail line.
-    TServerTree& entry = servers.Entry(*result.Index);
-    entry.ServerName = ParseSettingText(entry.SettingText).ServerName;
+    store::TServerTree& entry = servers.Entry(*result.Index);
+    entry.ServerName = settings::ParseSettingText(entry.SettingText).ServerName;
     SaveServerList(context, servers);
     PrintEntry(context.terminal, *result.Index, entry);
     return 0;
@@ -84,9 +84,9 @@ int RunAdd(CliContext& context, const CommandArguments& arguments) {
 int RunDiscover(CliContext& context, const CommandArguments& arguments) {
     const int waitSeconds = arguments.Number("--wait", 0, kMaxWaitSeconds, kDefaultWaitSeconds);
     const std::string destination =
-        arguments.Value("--to").value_or(std::string(TUdpSocket::kBroadcastAddress));
-    ServerList servers = LoadServerList(context);
-    Discovery discovery;
+        arguments.Value("--to").value_or(std::string(agent::TUdpSocket::kBroadcastAddress));
+    store::ServerList servers = LoadServerList(context);
+    agent::Discovery discovery;
     discovery.Start(context.Session().Port(), destination);
 
     bool found = false;
@@ -99,7 +99,7 @@ int RunDiscover(CliContext& context, const CommandArguments& arguments) {
             continue;
         }
         for (const std::size_t index : discovery.HandleAvailable(servers)) {
-            const TServerTree& entry = servers.Entry(index);
+            const store::TServerTree& entry = servers.Entry(index);
             context.terminal.Print(entry.IPAddress + "\t" + entry.ServerName + "\n");
             found = true;
         }
@@ -110,4 +110,4 @@ int RunDiscover(CliContext& context, const CommandArguments& arguments) {
     return 0;
 }
 
-}  // namespace kv
+}  // namespace kv::cli

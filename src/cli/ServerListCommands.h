@@ -3,7 +3,7 @@
 #include "cli/CliContext.h"
 #include "cli/CommandArguments.h"
 
-namespace kv {
+namespace kv::cli {
 
 // The server list, Server.csv: list, remove, add after the connection test, discover.
 // Each returns the exit status.
@@ -12,4 +12,4 @@ int RunRemove(CliContext& context, const CommandArguments& arguments);
 int RunAdd(CliContext& context, const CommandArguments& arguments);
 int RunDiscover(CliContext& context, const CommandArguments& arguments);
 
-}  // namespace kv
+}  // namespace kv::cli

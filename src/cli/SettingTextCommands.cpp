@@ -10,7 +10,7 @@
 #include "store/AtomicFile.h"
 #include "store/InOutError.h"
 
-namespace kv {
+namespace kv::cli {
 
 namespace {
 
@@ -37,7 +37,7 @@ bool FileSafeAddress(std::string_view address) {
 // posting an empty body would wipe the Agent's rows and mail settings.
 std::optional<std::string> UploadBody(CliContext& context, std::string_view settingText,
                                       std::string_view serverName, std::string_view source) {
-    std::string body = BuildUploadBody(settingText, serverName);
+    std::string body = settings::BuildUploadBody(settingText, serverName);
     if (body.empty()) {
         context.terminal.Note(std::string(source) +
                               " holds no mail line: there is no setting to upload");
@@ -51,8 +51,8 @@ std::optional<std::string> UploadBody(CliContext& context, std::string_view sett
 int RunSettingBody(CliContext& context, const CommandArguments& arguments) {
     const std::string text = ReadAll(context.in);
     const std::optional<std::string> name = arguments.Value("--name");
-    const std::string serverName =
-        name ? context.terminal.FromArgument(*name, "NAME") : ParseSettingText(text).ServerName;
+    const std::string serverName = name ? context.terminal.FromArgument(*name, "NAME")
+                                        : settings::ParseSettingText(text).ServerName;
     const std::optional<std::string> body =
         UploadBody(context, text, serverName, "the standard input");
     if (!body) {
@@ -66,7 +66,7 @@ int RunGetSetting(CliContext& context, const CommandArguments& arguments) {
     const std::string address = context.terminal.FromArgument(arguments.Positional(0), "ADDRESS");
     std::string text;
     if (!context.Session().Requests().FetchWatchSetting(address, text)) {
-        context.terminal.Message(FetchAndSave::CommunicationFailedMessage());
+        context.terminal.Message(settings::FetchAndSave::CommunicationFailedMessage());
         return 1;
     }
     context.terminal.Write(text);
@@ -77,10 +77,10 @@ int RunPutSetting(CliContext& context, const CommandArguments& arguments) {
     const std::string address = context.terminal.FromArgument(arguments.Positional(0), "ADDRESS");
     const std::string& path = arguments.Positional(1);
     const std::string text = ReadArgumentFile(path);
-    const ServerList servers = LoadServerList(context);
+    const store::ServerList servers = LoadServerList(context);
     const std::optional<std::size_t> index = servers.IndexOf(address);
     const std::string serverName =
-        index ? servers.Entry(*index).ServerName : ParseSettingText(text).ServerName;
+        index ? servers.Entry(*index).ServerName : settings::ParseSettingText(text).ServerName;
     const std::optional<std::string> body = UploadBody(context, text, serverName, path);
     if (!body) {
         return 1;
@@ -89,7 +89,7 @@ int RunPutSetting(CliContext& context, const CommandArguments& arguments) {
     // "line" holding the body without its last CR LF goes out byte for byte as the body.
     const std::vector<std::string> lines{body->substr(0, body->size() - 2)};
     if (!context.Session().Requests().SendWatchSetting(address, lines)) {
-        context.terminal.Message(FetchAndSave::UploadFailedMessage(address));
+        context.terminal.Message(settings::FetchAndSave::UploadFailedMessage(address));
         return 1;
     }
     return 0;
@@ -102,7 +102,7 @@ int RunFetchAll(CliContext& context, const CommandArguments& arguments) {
         context.terminal.Note(dir + " is not a directory");
         return 1;
     }
-    const ServerList servers = LoadServerList(context);
+    const store::ServerList servers = LoadServerList(context);
     bool failed = false;
     for (std::size_t i = 1; i < servers.Count(); ++i) {
         const std::string& address = servers.Addresses()[i];
@@ -114,13 +114,13 @@ int RunFetchAll(CliContext& context, const CommandArguments& arguments) {
         }
         std::string text;
         if (!context.Session().Requests().FetchWatchSetting(address, text)) {
-            context.terminal.Message(FetchAndSave::FetchAllFailedMessage(address));
+            context.terminal.Message(settings::FetchAndSave::FetchAllFailedMessage(address));
             failed = true;
             continue;
         }
         try {
-            WriteFileAtomically(dir + "/" + address + ".txt", text);
-        } catch (const EInOutError& writeError) {
+            store::WriteFileAtomically(dir + "/" + address + ".txt", text);
+        } catch (const store::EInOutError& writeError) {
             context.terminal.Note(writeError.what());
             failed = true;
         }
@@ -128,4 +128,4 @@ int RunFetchAll(CliContext& context, const CommandArguments& arguments) {
     return failed ? 1 : 0;
 }
 
-}  // namespace kv
+}  // namespace kv::cli

@@ -3,7 +3,7 @@
 #include "cli/CliContext.h"
 #include "cli/CommandArguments.h"
 
-namespace kv {
+namespace kv::cli {
 
 // Setting texts as the Agents hold them: the upload body of a text, and getting, putting
 // and fetching every server's text. Each returns the exit status.
@@ -12,4 +12,4 @@ int RunGetSetting(CliContext& context, const CommandArguments& arguments);
 int RunPutSetting(CliContext& context, const CommandArguments& arguments);
 int RunFetchAll(CliContext& context, const CommandArguments& arguments);
 
-}  // namespace kv
+}  // namespace kv::cli

@@ -5,7 +5,7 @@
 #include "cli/UsageError.h"
 #include "text/Cp932.h"
 
-namespace kv {
+namespace kv::cli {
 
 Terminal::Terminal(std::ostream& out, std::ostream& err, bool raw)
     : out_(out), err_(err), raw_(raw) {}
@@ -15,7 +15,7 @@ void Terminal::Print(std::string_view sjis) {
         Write(sjis);
         return;
     }
-    const std::string utf8 = Cp932ToUtf8(sjis);
+    const std::string utf8 = text::Cp932ToUtf8(sjis);
     out_.write(utf8.data(), static_cast<std::streamsize>(utf8.size()));
 }
 
@@ -29,7 +29,7 @@ void Terminal::Message(std::string_view sjis) {
     if (raw_) {
         err_.write(sjis.data(), static_cast<std::streamsize>(sjis.size()));
     } else {
-        err_ << Cp932ToUtf8(sjis);
+        err_ << text::Cp932ToUtf8(sjis);
     }
     err_ << '\n';
     err_.flush();
@@ -45,11 +45,11 @@ std::string Terminal::FromArgument(std::string_view text, std::string_view what)
     if (raw_) {
         return std::string(text);
     }
-    std::optional<std::string> sjis = Utf8ToCp932(text);
+    std::optional<std::string> sjis = text::Utf8ToCp932(text);
     if (!sjis) {
         throw UsageError(std::string(what) + " holds a character that Shift_JIS cannot carry");
     }
     return std::move(*sjis);
 }
 
-}  // namespace kv
+}  // namespace kv::cli

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace kv {
+namespace kv::cli {
 
 // Where the command line meets the terminal. The system's texts are Shift_JIS (CP932): they
 // go out as UTF-8, invalid bytes as U+FFFD, unless raw output was asked for, which writes
@@ -33,4 +33,4 @@ private:
     bool raw_;
 };
 
-}  // namespace kv
+}  // namespace kv::cli

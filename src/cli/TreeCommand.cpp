@@ -10,7 +10,7 @@
 #include "cli/UsageError.h"
 #include "settings/FetchAndSave.h"
 
-namespace kv {
+namespace kv::cli {
 
 int RunTree(CliContext& context, const CommandArguments& arguments) {
     const std::optional<std::string> input = arguments.Value("--input");
@@ -24,19 +24,20 @@ int RunTree(CliContext& context, const CommandArguments& arguments) {
     } else {
         server = context.terminal.FromArgument(arguments.Positional(0), "ADDRESS");
         if (!context.Session().Requests().FetchTree(server, reply)) {
-            context.terminal.Message(FetchAndSave::CommunicationFailedMessage());
+            context.terminal.Message(settings::FetchAndSave::CommunicationFailedMessage());
             return 1;
         }
     }
 
-    NodeTree tree;
-    const NodeTree::Id serverNode =
-        tree.Append(NodeTree::kNone, server, Picture::ServerNotLoaded, Picture::ServerNotLoaded);
-    TreeProgress progress;
-    NodeTree::Id root = NodeTree::kNone;
+    agent::NodeTree tree;
+    const agent::NodeTree::Id serverNode =
+        tree.Append(agent::NodeTree::kNone, server, agent::Picture::ServerNotLoaded,
+                    agent::Picture::ServerNotLoaded);
+    agent::TreeProgress progress;
+    agent::NodeTree::Id root = agent::NodeTree::kNone;
     try {
-        root = BuildServerSubtree(tree, serverNode, reply, progress);
-    } catch (const ETreeViewError& error) {
+        root = agent::BuildServerSubtree(tree, serverNode, reply, progress);
+    } catch (const agent::ETreeViewError& error) {
         context.terminal.Note("bad tree reply: line " + std::to_string(error.LineNumber()) +
                               " is indented to level " + std::to_string(error.Level()) +
                               ", more than one level below the line before it");
@@ -47,4 +48,4 @@ int RunTree(CliContext& context, const CommandArguments& arguments) {
     return 0;
 }
 
-}  // namespace kv
+}  // namespace kv::cli

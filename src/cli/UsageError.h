@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-namespace kv {
+namespace kv::cli {
 
 // The command line itself is wrong (unknown command or option, a missing or surplus
 // argument, a value out of range): exit status 2. The text is the program's own, in UTF-8.
@@ -11,4 +11,4 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-}  // namespace kv
+}  // namespace kv::cli

@@ -13,13 +13,13 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     std::ios::sync_with_stdio(false);
 
-    kv::CliEnvironment environment;
+    kv::cli::CliEnvironment environment;
     environment.arguments.assign(argv + 1, argv + argc);
     if (const char* dataDir = std::getenv("KESTRELVIEW_DATA_DIR")) {
         environment.dataDirVariable = dataDir;
     }
-    environment.executablePath = kv::ExecutablePath();
-    const int status = kv::RunCli(environment, std::cin, std::cout, std::cerr);
+    environment.executablePath = kv::settings::ExecutablePath();
+    const int status = kv::cli::RunCli(environment, std::cin, std::cout, std::cerr);
     std::cout.flush();
     return std::cout ? status : 1;
 }

@@ -13,7 +13,7 @@
 #include "store/ServerList.h"
 #include "store/TMlb2.h"
 
-namespace kv {
+namespace kv::settings {
 
 namespace {
 
@@ -26,8 +26,8 @@ std::string WithSeparator(std::string dir) {
     return dir;
 }
 
-TMlb2 NewTable(std::initializer_list<const char*> fields) {
-    TMlb2 table;
+store::TMlb2 NewTable(std::initializer_list<const char*> fields) {
+    store::TMlb2 table;
     table.Separator = ",";
     table.QuoteChar = "\"";
     for (const char* field : fields) {
@@ -37,7 +37,7 @@ TMlb2 NewTable(std::initializer_list<const char*> fields) {
 }
 
 [[noreturn]] void Fail(const std::string& path, int error) {
-    throw EInOutError(path + ": " + std::strerror(error));
+    throw store::EInOutError(path + ": " + std::strerror(error));
 }
 
 void WriteAll(int fd, std::string_view bytes, const std::string& path) {
@@ -129,19 +129,19 @@ std::string ExecutablePath() {
 void CreateFirstRunFiles(const std::string& dataDir) {
     const std::string dir = WithSeparator(dataDir);
 
-    TMlb2 servers = NewTable({"ServerName", "IPAddress"});
+    store::TMlb2 servers = NewTable({"ServerName", "IPAddress"});
     servers.Append();
-    servers.SetField("ServerName", kDefaultSettingAddress);
-    servers.SetField("IPAddress", kDefaultSettingAddress);
+    servers.SetField("ServerName", store::kDefaultSettingAddress);
+    servers.SetField("IPAddress", store::kDefaultSettingAddress);
     CreateIfMissing(dir + std::string(kServerListFile), servers.ToBytes());
 
-    const TMlb2 rows =
+    const store::TMlb2 rows =
         NewTable({"FileName", "SearchString", "SearchCount", "MailAddress", "Command"});
     CreateIfMissing(dir + std::string(kDefaultRowsFile), rows.ToBytes());
 
-    TMlb2 mail = NewTable({"MailSubject", "MailBody", "SMTPServer", "FromMailAddress"});
+    store::TMlb2 mail = NewTable({"MailSubject", "MailBody", "SMTPServer", "FromMailAddress"});
     mail.Append();
     CreateIfMissing(dir + std::string(kDefaultMailFile), mail.ToBytes());
 }
 
-}  // namespace kv
+}  // namespace kv::settings

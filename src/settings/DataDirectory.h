@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace kv {
+namespace kv::settings {
 
 // Where the local files live: the executable's directory unless `--data-dir DIR`
 // (or `--data-dir=DIR`) or the environment value KESTRELVIEW_DATA_DIR says otherwise; the
@@ -22,4 +22,4 @@ std::string ExecutablePath();
 // existing file is never touched. Throws EInOutError when a missing file cannot be made.
 void CreateFirstRunFiles(const std::string& dataDir);
 
-}  // namespace kv
+}  // namespace kv::settings

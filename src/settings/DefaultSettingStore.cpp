@@ -7,7 +7,7 @@
 #include "settings/SettingLine.h"
 #include "store/ServerList.h"
 
-namespace kv {
+namespace kv::settings {
 
 namespace {
 
@@ -33,7 +33,7 @@ std::string DataFile(const std::string& dataDir, std::string_view name) {
 
 // Present fields keep their place; missing ones are appended in the given order.
 template <typename Columns>
-void EnsureFields(TMlb2& table, const Columns& columns) {
+void EnsureFields(store::TMlb2& table, const Columns& columns) {
     for (const auto& column : columns) {
         table.AddField(std::string(column.Field));
     }
@@ -41,9 +41,10 @@ void EnsureFields(TMlb2& table, const Columns& columns) {
 
 }  // namespace
 
-DefaultSetting LoadDefaultSetting(const TMlb2& rowsTable, const TMlb2& mailTable) {
+DefaultSetting LoadDefaultSetting(const store::TMlb2& rowsTable, const store::TMlb2& mailTable) {
     DefaultSetting result;
-    TMlb2 rows = rowsTable;  // walked with a cursor of its own; the loaded table is left as is
+    store::TMlb2 rows =
+        rowsTable;  // walked with a cursor of its own; the loaded table is left as is
     if (rows.First()) {
         do {
             if (result.Rows.size() < kMaxWatchRows) {
@@ -53,19 +54,20 @@ DefaultSetting LoadDefaultSetting(const TMlb2& rowsTable, const TMlb2& mailTable
             }
         } while (rows.Next());
     }
-    TMlb2 mail = mailTable;
+    store::TMlb2 mail = mailTable;
     if (mail.First()) {
         for (const MailColumn& column : kMailColumns) {
             result.Mail.*column.Value = mail.GetField(column.Field);
         }
         result.Mail.MailBody = TabsToLineBreaks(result.Mail.MailBody);
     }
-    result.SettingText = BuildSettingText(result.Rows, result.Mail, kDefaultSettingAddress);
+    result.SettingText = BuildSettingText(result.Rows, result.Mail, store::kDefaultSettingAddress);
     return result;
 }
 
-void SaveDefaultSetting(std::string_view settingText, TMlb2& rowsTable, TMlb2& mailTable,
-                        const std::string& dataDir, std::size_t hiddenRecords) {
+void SaveDefaultSetting(std::string_view settingText, store::TMlb2& rowsTable,
+                        store::TMlb2& mailTable, const std::string& dataDir,
+                        std::size_t hiddenRecords) {
     const std::vector<std::string> oldFields = rowsTable.FieldNames();
     const auto& oldRecords = rowsTable.Records();
     hiddenRecords = std::min(hiddenRecords, oldRecords.size());
@@ -100,11 +102,11 @@ void SaveDefaultSetting(std::string_view settingText, TMlb2& rowsTable, TMlb2& m
     rowsTable.SaveToFile(DataFile(dataDir, kDefaultRowsFile));
 }
 
-void SaveDefaultSetting(std::string_view settingText, TMlb2& rowsTable, TMlb2& mailTable,
-                        const std::string& dataDir) {
+void SaveDefaultSetting(std::string_view settingText, store::TMlb2& rowsTable,
+                        store::TMlb2& mailTable, const std::string& dataDir) {
     const std::size_t count = rowsTable.RecordCount();
     SaveDefaultSetting(settingText, rowsTable, mailTable, dataDir,
                        count > kMaxWatchRows ? count - kMaxWatchRows : 0);
 }
 
-}  // namespace kv
+}  // namespace kv::settings

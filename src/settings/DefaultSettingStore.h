@@ -8,7 +8,7 @@
 #include "settings/WatchSetting.h"
 #include "store/TMlb2.h"
 
-namespace kv {
+namespace kv::settings {
 
 inline constexpr std::string_view kServerListFile = "Server.csv";
 inline constexpr std::string_view kDefaultRowsFile = "Kestrelview.cnf";
@@ -24,7 +24,7 @@ struct DefaultSetting {
 };
 
 // Builds entry 0 from Kestrelview.cnf (rows) and env.csv (mail settings, first record).
-DefaultSetting LoadDefaultSetting(const TMlb2& rowsTable, const TMlb2& mailTable);
+DefaultSetting LoadDefaultSetting(const store::TMlb2& rowsTable, const store::TMlb2& mailTable);
 
 // Writes a setting text to the two tables and saves env.csv, then Kestrelview.cnf, in
 // `dataDir`. Throws EInOutError at the first file that fails; the other is then untouched
@@ -32,11 +32,12 @@ DefaultSetting LoadDefaultSetting(const TMlb2& rowsTable, const TMlb2& mailTable
 // The last `hiddenRecords` records of `rowsTable` (DefaultSetting::HiddenRecords: records
 // the grid could not show) are not in the setting text; they are kept, written after the
 // text's rows, and stay the table's last records, so pass the same count at every save.
-void SaveDefaultSetting(std::string_view settingText, TMlb2& rowsTable, TMlb2& mailTable,
-                        const std::string& dataDir, std::size_t hiddenRecords);
+void SaveDefaultSetting(std::string_view settingText, store::TMlb2& rowsTable,
+                        store::TMlb2& mailTable, const std::string& dataDir,
+                        std::size_t hiddenRecords);
 // The same for a table as loaded: its records beyond kMaxWatchRows are the hidden ones.
 // After a save of fewer than kMaxWatchRows rows that is no longer so: use the form above.
-void SaveDefaultSetting(std::string_view settingText, TMlb2& rowsTable, TMlb2& mailTable,
-                        const std::string& dataDir);
+void SaveDefaultSetting(std::string_view settingText, store::TMlb2& rowsTable,
+                        store::TMlb2& mailTable, const std::string& dataDir);
 
-}  // namespace kv
+}  // namespace kv::settings

@@ -8,13 +8,13 @@
 #include "store/ServerList.h"
 #include "text/Cp932.h"
 
-namespace kv {
+namespace kv::settings {
 
 namespace {
 
 const std::string& AgentHint() {
     static const std::string hint =
-        Sjis("リモートサーバでKestrelviewエージェントが起動しているか確認してください。");
+        text::Sjis("リモートサーバでKestrelviewエージェントが起動しているか確認してください。");
     return hint;
 }
 
@@ -31,7 +31,7 @@ std::vector<std::string> BodyLines(std::string_view body) {
 
 }  // namespace
 
-FetchAndSave::Requests FetchAndSave::Requests::Over(AgentRequests& requests) {
+FetchAndSave::Requests FetchAndSave::Requests::Over(agent::AgentRequests& requests) {
     return {[&requests](std::string_view address, std::string& target) {
                 return requests.FetchWatchSetting(address, target);
             },
@@ -42,25 +42,26 @@ FetchAndSave::Requests FetchAndSave::Requests::Over(AgentRequests& requests) {
 
 const std::string& FetchAndSave::CommunicationFailedMessage() {
     static const std::string message =
-        Sjis("リモートサーバとの通信に失敗しました。") + "\r\n" + AgentHint();
+        text::Sjis("リモートサーバとの通信に失敗しました。") + "\r\n" + AgentHint();
     return message;
 }
 
 std::string FetchAndSave::UploadFailedMessage(std::string_view address) {
-    return std::string(address) + Sjis(" サーバとの通信に失敗しました。") + "\r\n" + AgentHint();
+    return std::string(address) + text::Sjis(" サーバとの通信に失敗しました。") + "\r\n" +
+           AgentHint();
 }
 
 std::string FetchAndSave::FetchAllFailedMessage(std::string_view address) {
-    return Sjis("リモートサーバ") + std::string(address) + Sjis("との通信に失敗しました。") +
-           "\r\n" + AgentHint();
+    return text::Sjis("リモートサーバ") + std::string(address) +
+           text::Sjis("との通信に失敗しました。") + "\r\n" + AgentHint();
 }
 
 std::string FetchAndSave::NotFetchedMessage(std::string_view address) {
     return std::string(address) +
-           Sjis(" サーバの設定情報が取得されていないため、保存しませんでした。");
+           text::Sjis(" サーバの設定情報が取得されていないため、保存しませんでした。");
 }
 
-FetchAndSave::FetchAndSave(ServerList& servers, Requests requests, Reporter report)
+FetchAndSave::FetchAndSave(store::ServerList& servers, Requests requests, Reporter report)
     : servers_(servers), requests_(std::move(requests)), report_(std::move(report)) {}
 
 void FetchAndSave::Tell(std::size_t index, Outcome outcome, std::string message) {
@@ -78,7 +79,7 @@ void FetchAndSave::RequireServer(std::size_t index) {
 
 FetchAndSave::Outcome FetchAndSave::UploadWatchSetting(std::size_t index) {
     RequireServer(index);
-    const TServerTree& entry = servers_.Entry(index);
+    const store::TServerTree& entry = servers_.Entry(index);
     const std::string body = BuildUploadBody(entry.SettingText, entry.ServerName);
     if (body.empty()) {
         Tell(index, Outcome::NotFetched, NotFetchedMessage(entry.IPAddress));
@@ -93,7 +94,7 @@ FetchAndSave::Outcome FetchAndSave::UploadWatchSetting(std::size_t index) {
 }
 
 bool FetchAndSave::Fetch(std::size_t index) {
-    TServerTree& entry = servers_.Entry(index);
+    store::TServerTree& entry = servers_.Entry(index);
     entry.SettingText.clear();
     if (!requests_.FetchWatchSetting(servers_.Addresses().at(index), entry.SettingText)) {
         return false;
@@ -147,4 +148,4 @@ void FetchAndSave::SaveWalk(Walk walk, const LoadedFlag& loaded, const SaveDefau
     }
 }
 
-}  // namespace kv
+}  // namespace kv::settings

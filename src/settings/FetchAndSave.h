@@ -6,10 +6,15 @@
 #include <string_view>
 #include <vector>
 
-namespace kv {
-
+namespace kv::agent {
 class AgentRequests;
+}
+
+namespace kv::store {
 class ServerList;
+}
+
+namespace kv::settings {
 
 // Moving watch settings between the server entries and their Agents, one server or the
 // whole list, without a window: the caller says which servers are loaded (their pane nodes
@@ -24,7 +29,7 @@ public:
         std::function<bool(std::string_view address, const std::vector<std::string>& lines)>
             SendWatchSetting;
 
-        static Requests Over(AgentRequests& requests);
+        static Requests Over(agent::AgentRequests& requests);
     };
 
     enum class Outcome {
@@ -57,7 +62,7 @@ public:
     // An entry without a setting to post (its last fetch failed).
     static std::string NotFetchedMessage(std::string_view address);
 
-    FetchAndSave(ServerList& servers, Requests requests, Reporter report);
+    FetchAndSave(store::ServerList& servers, Requests requests, Reporter report);
 
     // Posts entry `index`'s setting (the upload body, under the entry's own server name).
     // An entry whose setting text yields no body is not posted: an empty post would wipe
@@ -84,9 +89,9 @@ private:
     bool Fetch(std::size_t index);
     void Tell(std::size_t index, Outcome outcome, std::string message);
 
-    ServerList& servers_;
+    store::ServerList& servers_;
     Requests requests_;
     Reporter report_;
 };
 
-}  // namespace kv
+}  // namespace kv::settings

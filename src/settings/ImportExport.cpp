@@ -5,7 +5,7 @@
 #include "settings/SettingLine.h"
 #include "text/Cp932.h"
 
-namespace kv {
+namespace kv::settings {
 
 namespace {
 
@@ -63,7 +63,7 @@ bool IsBadSearchCount(std::string_view value) {
     return negative || number < 1;
 }
 
-ImportResult ImportWatchRows(TMlb2& table) {
+ImportResult ImportWatchRows(store::TMlb2& table) {
     ImportResult result;
     result.Total = table.RecordCount();
     std::size_t k = 0;
@@ -86,15 +86,15 @@ ImportResult ImportWatchRows(TMlb2& table) {
 }
 
 std::string ImportSummary(const ImportResult& result) {
-    return Sjis("インポート処理が、終了しました。") + "\r\n" + Sjis("全レコード件数") + "\t\t" +
-           std::to_string(result.Total) + "\r\n" + Sjis("インポート件数") + "\t\t" +
-           std::to_string(result.Imported) + "\r\n" + Sjis("エラー件数") + "\t\t" +
+    return text::Sjis("インポート処理が、終了しました。") + "\r\n" + text::Sjis("全レコード件数") +
+           "\t\t" + std::to_string(result.Total) + "\r\n" + text::Sjis("インポート件数") + "\t\t" +
+           std::to_string(result.Imported) + "\r\n" + text::Sjis("エラー件数") + "\t\t" +
            std::to_string(result.Errors) + "\t" + std::to_string(result.LastRejected) + "\t" +
            std::to_string(result.RejectedFlag);
 }
 
-TMlb2 ExportWatchRows(const std::vector<WatchRow>& gridRows, std::size_t& count) {
-    TMlb2 table;
+store::TMlb2 ExportWatchRows(const std::vector<WatchRow>& gridRows, std::size_t& count) {
+    store::TMlb2 table;
     table.Separator = ",";
     table.QuoteChar = "\"";
     for (const RowColumn& column : kRowColumns) {
@@ -111,8 +111,8 @@ TMlb2 ExportWatchRows(const std::vector<WatchRow>& gridRows, std::size_t& count)
 }
 
 std::string ExportMessage(std::size_t count) {
-    return Sjis("エクスポートが終了しました。") + "\r\n" + Sjis("エクスポート件数") + "\t" +
-           std::to_string(count);
+    return text::Sjis("エクスポートが終了しました。") + "\r\n" + text::Sjis("エクスポート件数") +
+           "\t" + std::to_string(count);
 }
 
-}  // namespace kv
+}  // namespace kv::settings

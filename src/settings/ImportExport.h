@@ -8,7 +8,7 @@
 #include "settings/WatchSetting.h"
 #include "store/TMlb2.h"
 
-namespace kv {
+namespace kv::settings {
 
 // True when the value is not a 32-bit integer of at least 1 (decimal, or hexadecimal
 // after $, x or 0x); empty is bad, and so is any stray character, a trailing space too.
@@ -25,13 +25,13 @@ struct ImportResult {
 
 // Walks a loaded import table; records with a bad count, and acceptable records beyond
 // the grid's rows, are rejected and counted.
-ImportResult ImportWatchRows(TMlb2& table);
+ImportResult ImportWatchRows(store::TMlb2& table);
 // "インポート処理が、終了しました。..." (Shift_JIS).
 std::string ImportSummary(const ImportResult& result);
 
 // The export table of the grid rows whose FileName is not empty; `count` receives their number.
-TMlb2 ExportWatchRows(const std::vector<WatchRow>& gridRows, std::size_t& count);
+store::TMlb2 ExportWatchRows(const std::vector<WatchRow>& gridRows, std::size_t& count);
 // "エクスポートが終了しました。..." (Shift_JIS).
 std::string ExportMessage(std::size_t count);
 
-}  // namespace kv
+}  // namespace kv::settings

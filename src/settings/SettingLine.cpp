@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace kv {
+namespace kv::settings {
 
 void AppendQuotedLine(std::string& out, const std::array<std::string_view, kLineFields>& values) {
     for (std::size_t i = 0; i < values.size(); ++i) {
@@ -34,7 +34,7 @@ MailSetting MailFromFields(const LineFields& fields) {
     return MailSetting{fields[0], TabsToLineBreaks(fields[1]), fields[2], fields[3]};
 }
 
-WatchRow RowFromRecord(const TMlb2& table) {
+WatchRow RowFromRecord(const store::TMlb2& table) {
     WatchRow row;
     for (const RowColumn& column : kRowColumns) {
         row.*column.Value = table.GetField(column.Field);
@@ -42,11 +42,11 @@ WatchRow RowFromRecord(const TMlb2& table) {
     return row;
 }
 
-void AppendRowRecord(TMlb2& table, const WatchRow& row) {
+void AppendRowRecord(store::TMlb2& table, const WatchRow& row) {
     table.Append();
     for (const RowColumn& column : kRowColumns) {
         table.SetField(column.Field, row.*column.Value);
     }
 }
 
-}  // namespace kv
+}  // namespace kv::settings

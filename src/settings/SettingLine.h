@@ -9,7 +9,7 @@
 #include "settings/WatchSetting.h"
 #include "store/TMlb2.h"
 
-namespace kv {
+namespace kv::settings {
 
 // One line of a setting text holds five values: a watch row, or the mail line.
 inline constexpr std::size_t kLineFields = 5;
@@ -40,8 +40,8 @@ inline constexpr std::array<RowColumn, kLineFields> kRowColumns{{
 }};
 
 // The row fields of the table's current record, found by name; a missing field reads as empty.
-WatchRow RowFromRecord(const TMlb2& table);
+WatchRow RowFromRecord(const store::TMlb2& table);
 // Appends a record holding the row; fields the table lacks are not written.
-void AppendRowRecord(TMlb2& table, const WatchRow& row);
+void AppendRowRecord(store::TMlb2& table, const WatchRow& row);
 
-}  // namespace kv
+}  // namespace kv::settings

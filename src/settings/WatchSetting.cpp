@@ -5,7 +5,7 @@
 #include "settings/SettingLine.h"
 #include "text/JapaneseConversion.h"
 
-namespace kv {
+namespace kv::settings {
 
 namespace {
 
@@ -140,8 +140,8 @@ std::string BuildUploadBody(std::string_view settingText, std::string_view serve
         AppendQuotedLine(body, {f[0], f[1], f[2], f[3], f[4]});
     }
     const auto mail = FiveFields(SplitCommaText(lines[mailLine]));
-    const std::string subject = SjisToEuc(mail[0]);
-    const std::string mailBody = SjisToEuc(mail[1]);
+    const std::string subject = text::SjisToEuc(mail[0]);
+    const std::string mailBody = text::SjisToEuc(mail[1]);
     AppendQuotedLine(body, {subject, mailBody, mail[2], mail[3], serverName});
     return body;
 }
@@ -178,4 +178,4 @@ std::string LineBreaksToTabs(std::string_view text) {
     return out;
 }
 
-}  // namespace kv
+}  // namespace kv::settings

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kv {
+namespace kv::settings {
 
 // Rows the grid can hold; a setting text never carries more.
 inline constexpr std::size_t kMaxWatchRows = 128;
@@ -60,4 +60,4 @@ std::string BuildUploadBody(std::string_view settingText, std::string_view serve
 std::string TabsToLineBreaks(std::string_view text);
 std::string LineBreaksToTabs(std::string_view text);
 
-}  // namespace kv
+}  // namespace kv::settings

@@ -12,7 +12,7 @@
 
 #include "store/InOutError.h"
 
-namespace kv {
+namespace kv::store {
 
 namespace {
 
@@ -147,4 +147,4 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
     return ok;
 }
 
-}  // namespace kv
+}  // namespace kv::store

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace kv {
+namespace kv::store {
 
 // Writes `bytes` to a temporary file beside `path`, flushes it to disk and renames it
 // over `path`. On any failure the old file is left byte for byte as it was, the
@@ -13,4 +13,4 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes);
 // Reads a whole file into `bytes`; false, and `bytes` untouched, when it cannot be opened.
 bool ReadWholeFile(const std::string& path, std::string& bytes);
 
-}  // namespace kv
+}  // namespace kv::store

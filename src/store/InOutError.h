@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace kv {
+namespace kv::store {
 
 // A file could not be written: the message names the file and the system's reason.
 class EInOutError : public std::runtime_error {
@@ -11,4 +11,4 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-}  // namespace kv
+}  // namespace kv::store

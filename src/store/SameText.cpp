@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-namespace kv {
+namespace kv::store {
 
 namespace {
 
@@ -39,4 +39,4 @@ bool SameText(std::string_view a, std::string_view b) {
     return true;
 }
 
-}  // namespace kv
+}  // namespace kv::store

@@ -6,7 +6,7 @@
 
 #include "store/SameText.h"
 
-namespace kv {
+namespace kv::store {
 
 namespace {
 
@@ -106,4 +106,4 @@ std::size_t ServerList::Add(TServerTree entry) {
     return entries_.size() - 1;
 }
 
-}  // namespace kv
+}  // namespace kv::store

@@ -8,7 +8,7 @@
 
 #include "store/TMlb2.h"
 
-namespace kv {
+namespace kv::store {
 
 inline constexpr std::string_view kDefaultSettingAddress = "DefaultSetting";
 
@@ -70,4 +70,4 @@ private:
     std::vector<std::vector<std::string>> surplus_;
 };
 
-}  // namespace kv
+}  // namespace kv::store

@@ -5,7 +5,7 @@
 #include "store/AtomicFile.h"
 #include "store/SameText.h"
 
-namespace kv {
+namespace kv::store {
 
 namespace {
 
@@ -291,4 +291,4 @@ std::optional<std::size_t> TMlb2::FieldIndex(std::string_view name) const {
     return std::nullopt;
 }
 
-}  // namespace kv
+}  // namespace kv::store

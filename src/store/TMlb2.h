@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kv {
+namespace kv::store {
 
 // In-memory table with named fields, backed by the Manager's own comma text format.
 // Names and values are Shift_JIS byte strings; field names compare case-insensitively.
@@ -62,4 +62,4 @@ private:
     bool eof_ = true;
 };
 
-}  // namespace kv
+}  // namespace kv::store

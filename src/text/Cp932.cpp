@@ -7,7 +7,7 @@
 
 #include <iconv.h>
 
-namespace kv {
+namespace kv::text {
 
 namespace {
 
@@ -85,4 +85,4 @@ std::string Sjis(std::string_view utf8Literal) {
     return *std::move(sjis);
 }
 
-}  // namespace kv
+}  // namespace kv::text

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace kv {
+namespace kv::text {
 
 // Shift_JIS (CP932) <-> UTF-8 for display and terminals, through glibc iconv.
 
@@ -17,4 +17,4 @@ std::optional<std::string> Utf8ToCp932(std::string_view utf8);
 // Japanese texts; throws std::logic_error if the literal cannot be represented.
 std::string Sjis(std::string_view utf8Literal);
 
-}  // namespace kv
+}  // namespace kv::text

@@ -16,7 +16,7 @@
 #define KV_AVX2 __attribute__((target("avx2")))
 #endif
 
-namespace kv {
+namespace kv::text {
 
 namespace {
 
@@ -582,4 +582,4 @@ void SjisToEucScalar(std::string_view in, std::string& out) {
 
 }  // namespace detail
 
-}  // namespace kv
+}  // namespace kv::text

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kv {
+namespace kv::text {
 
 // EUC-JP <-> Shift_JIS by code-pair arithmetic (JIS X 0208), no tables.
 // All four are total: every byte string converts to some byte string.
@@ -44,4 +44,4 @@ const std::vector<ConversionPath>& ConversionPaths();
 
 }  // namespace detail
 
-}  // namespace kv
+}  // namespace kv::text

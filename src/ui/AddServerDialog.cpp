@@ -13,7 +13,7 @@
 
 #include "ui/WindowFont.h"
 
-namespace kv {
+namespace kv::ui {
 
 namespace {
 constexpr int kDigits = 3;
@@ -147,4 +147,4 @@ void AddServerDialog::BtnOkClick() {
     }
 }
 
-}  // namespace kv
+}  // namespace kv::ui

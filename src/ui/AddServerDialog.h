@@ -9,7 +9,7 @@
 class QLineEdit;
 class QPushButton;
 
-namespace kv {
+namespace kv::ui {
 
 // The add-server dialog: four address fields of up to three digits each. OK composes the
 // address exactly as typed and hands it to a test that fetches the server; the dialog closes
@@ -49,4 +49,4 @@ private:
     TryAddress tryAddress_;
 };
 
-}  // namespace kv
+}  // namespace kv::ui

@@ -4,12 +4,12 @@
 #include "agent/HttpCli.h"
 #include "ui/QtWaiter.h"
 
-namespace kv {
+namespace kv::ui {
 
 AgentConnection::AgentConnection()
     : waiter_(std::make_unique<QtWaiter>()),
-      client_(std::make_unique<THttpCli>()),
-      requests_(std::make_unique<AgentRequests>(*client_)) {
+      client_(std::make_unique<agent::THttpCli>()),
+      requests_(std::make_unique<agent::AgentRequests>(*client_)) {
     client_->SetWaiter(waiter_.get());
 }
 
@@ -39,4 +39,4 @@ std::string AgentConnection::FetchFileView(std::string_view address, std::string
     return requests_->FetchFileView(address, remotePath);
 }
 
-}  // namespace kv
+}  // namespace kv::ui

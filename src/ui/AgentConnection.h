@@ -4,24 +4,27 @@
 
 #include "app/RequestPort.h"
 
-namespace kv {
-
+namespace kv::agent {
 class AgentRequests;
-class QtWaiter;
 class THttpCli;
+}  // namespace kv::agent
+
+namespace kv::ui {
+
+class QtWaiter;
 
 // The window's way to the Agents: the one shared HTTP client, waiting through the window's
 // event loop so that painting goes on during a request, behind the request port that the
 // presentation model uses.
-class AgentConnection : public RequestPort {
+class AgentConnection : public app::RequestPort {
 public:
     AgentConnection();
     ~AgentConnection() override;
     AgentConnection(const AgentConnection&) = delete;
     AgentConnection& operator=(const AgentConnection&) = delete;
 
-    THttpCli& Client() { return *client_; }
-    AgentRequests& Requests() { return *requests_; }
+    agent::THttpCli& Client() { return *client_; }
+    agent::AgentRequests& Requests() { return *requests_; }
 
     void ApplyConnection(std::string_view user, std::string_view password,
                          std::string_view port) override;
@@ -32,8 +35,8 @@ public:
 
 private:
     std::unique_ptr<QtWaiter> waiter_;
-    std::unique_ptr<THttpCli> client_;
-    std::unique_ptr<AgentRequests> requests_;
+    std::unique_ptr<agent::THttpCli> client_;
+    std::unique_ptr<agent::AgentRequests> requests_;
 };
 
-}  // namespace kv
+}  // namespace kv::ui

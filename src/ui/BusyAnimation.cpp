@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-namespace kv {
+namespace kv::ui {
 
 namespace {
 constexpr int kFrames = 8;
@@ -39,4 +39,4 @@ void BusyAnimation::paintEvent(QPaintEvent*) {
     painter.drawPixmap(0, 0, frames_.at(frame_));
 }
 
-}  // namespace kv
+}  // namespace kv::ui

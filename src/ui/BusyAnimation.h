@@ -5,7 +5,7 @@
 #include <QTimer>
 #include <QWidget>
 
-namespace kv {
+namespace kv::ui {
 
 // The 16 x 16 busy animation of the status bar: a magnifier searching over a computer.
 // Shows its first frame while stopped.
@@ -32,4 +32,4 @@ private:
     int frame_ = 0;
 };
 
-}  // namespace kv
+}  // namespace kv::ui

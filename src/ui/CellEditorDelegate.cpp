@@ -6,7 +6,7 @@
 #include "app/WatchGrid.h"
 #include "ui/SjisValidator.h"
 
-namespace kv {
+namespace kv::ui {
 
 namespace {
 
@@ -16,7 +16,7 @@ const char* const kColumnProperty = "kvColumn";
 // shortcuts) always pass.
 bool Refused(std::size_t column, const QString& typed) {
     for (const char32_t c : typed.toUcs4()) {
-        if (QChar::isPrint(c) && !WatchGrid::AcceptsTypedKey(column, c)) {
+        if (QChar::isPrint(c) && !app::WatchGrid::AcceptsTypedKey(column, c)) {
             return true;
         }
     }
@@ -65,4 +65,4 @@ bool CellEditorDelegate::eventFilter(QObject* watched, QEvent* event) {
     return QStyledItemDelegate::eventFilter(watched, event);
 }
 
-}  // namespace kv
+}  // namespace kv::ui

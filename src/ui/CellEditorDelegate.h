@@ -2,7 +2,7 @@
 
 #include <QStyledItemDelegate>
 
-namespace kv {
+namespace kv::ui {
 
 // The settings grid's in-place editor: a line editor that refuses text Shift_JIS cannot
 // hold and, in the count column, every typed character but digits and backspace. It writes
@@ -23,4 +23,4 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
-}  // namespace kv
+}  // namespace kv::ui

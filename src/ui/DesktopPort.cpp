@@ -13,12 +13,12 @@
 #include "ui/SjisText.h"
 #include "ui/VersionWindow.h"
 
-namespace kv {
+namespace kv::ui {
 
 namespace {
 
 QString Title() {
-    return FromSjis(ManagerModel::ApplicationTitle());
+    return FromSjis(app::ManagerModel::ApplicationTitle());
 }
 
 QMessageBox::StandardButton Ask(QWidget* owner, QMessageBox::Icon icon, const QString& text,
@@ -54,15 +54,15 @@ bool DesktopPort::ConfirmOkCancel(std::string_view text) {
                QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
-YesNoCancel DesktopPort::AskYesNoCancel(std::string_view text) {
+app::YesNoCancel DesktopPort::AskYesNoCancel(std::string_view text) {
     switch (Ask(Owner(), QMessageBox::Question, FromSjisLines(text),
                 QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Cancel)) {
         case QMessageBox::Yes:
-            return YesNoCancel::Yes;
+            return app::YesNoCancel::Yes;
         case QMessageBox::No:
-            return YesNoCancel::No;
+            return app::YesNoCancel::No;
         default:
-            return YesNoCancel::Cancel;
+            return app::YesNoCancel::Cancel;
     }
 }
 
@@ -74,9 +74,9 @@ void DesktopPort::ReportError(std::string_view text) {
     Ask(Owner(), QMessageBox::Critical, FromSjisLines(text), QMessageBox::Ok, QMessageBox::Ok);
 }
 
-QStringList DesktopPort::NameFilters(const FileDialogOptions& options) {
+QStringList DesktopPort::NameFilters(const app::FileDialogOptions& options) {
     QStringList filters;
-    for (const FileFilter& filter : options.Filters) {
+    for (const app::FileFilter& filter : options.Filters) {
         QString pattern = FromSjis(filter.Pattern);
         pattern.replace(QStringLiteral("*.*"), QStringLiteral("*"));
         filters.append(QStringLiteral("%1 (%2)").arg(FromSjis(filter.Label), pattern));
@@ -84,7 +84,8 @@ QStringList DesktopPort::NameFilters(const FileDialogOptions& options) {
     return filters;
 }
 
-std::optional<std::string> DesktopPort::ChooseFile(const FileDialogOptions& options, bool save) {
+std::optional<std::string> DesktopPort::ChooseFile(const app::FileDialogOptions& options,
+                                                   bool save) {
     QFileDialog dialog(Owner());
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -103,11 +104,11 @@ std::optional<std::string> DesktopPort::ChooseFile(const FileDialogOptions& opti
     return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
 }
 
-std::optional<std::string> DesktopPort::ChooseOpenFile(const FileDialogOptions& options) {
+std::optional<std::string> DesktopPort::ChooseOpenFile(const app::FileDialogOptions& options) {
     return ChooseFile(options, false);
 }
 
-std::optional<std::string> DesktopPort::ChooseSaveFile(const FileDialogOptions& options) {
+std::optional<std::string> DesktopPort::ChooseSaveFile(const app::FileDialogOptions& options) {
     return ChooseFile(options, true);
 }
 
@@ -121,7 +122,7 @@ void DesktopPort::SetBusyCursor(bool busy) {
     }
 }
 
-void DesktopPort::MoveFocus(FocusTarget target) {
+void DesktopPort::MoveFocus(app::FocusTarget target) {
     if (window_) {
         window_->MoveFocus(target);
     }
@@ -153,4 +154,4 @@ void DesktopPort::OpenFileView(std::string_view caption, std::string_view text) 
     }
 }
 
-}  // namespace kv
+}  // namespace kv::ui

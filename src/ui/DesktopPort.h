@@ -6,7 +6,7 @@
 
 class QWidget;
 
-namespace kv {
+namespace kv::ui {
 
 class AddServerDialog;
 class MainWindow;
@@ -14,7 +14,7 @@ class VersionWindow;
 
 // The presentation model's way to the user, with Qt: message boxes, file dialogs, the
 // cursor, the browser, the version window, the add-server dialog and the file views.
-class DesktopPort : public UserPort {
+class DesktopPort : public app::UserPort {
 public:
     DesktopPort();
     ~DesktopPort() override;
@@ -27,13 +27,13 @@ public:
     AddServerDialog* AddServer() const { return addServer_; }
 
     bool ConfirmOkCancel(std::string_view text) override;
-    YesNoCancel AskYesNoCancel(std::string_view text) override;
+    app::YesNoCancel AskYesNoCancel(std::string_view text) override;
     void ShowMessage(std::string_view text) override;
     void ReportError(std::string_view text) override;
-    std::optional<std::string> ChooseOpenFile(const FileDialogOptions& options) override;
-    std::optional<std::string> ChooseSaveFile(const FileDialogOptions& options) override;
+    std::optional<std::string> ChooseOpenFile(const app::FileDialogOptions& options) override;
+    std::optional<std::string> ChooseSaveFile(const app::FileDialogOptions& options) override;
     void SetBusyCursor(bool busy) override;
-    void MoveFocus(FocusTarget target) override;
+    void MoveFocus(app::FocusTarget target) override;
     void CloseMainWindow() override;
     void OpenWebPage(std::string_view url) override;
     void ShowVersionWindow() override;
@@ -41,10 +41,10 @@ public:
     void OpenFileView(std::string_view caption, std::string_view text) override;
 
     // "*.csv|*.csv" filters as Qt name filters ("*.*" matches every name).
-    static QStringList NameFilters(const FileDialogOptions& options);
+    static QStringList NameFilters(const app::FileDialogOptions& options);
 
 private:
-    std::optional<std::string> ChooseFile(const FileDialogOptions& options, bool save);
+    std::optional<std::string> ChooseFile(const app::FileDialogOptions& options, bool save);
     QWidget* Owner() const;
 
     MainWindow* window_ = nullptr;
@@ -53,4 +53,4 @@ private:
     int busy_ = 0;
 };
 
-}  // namespace kv
+}  // namespace kv::ui

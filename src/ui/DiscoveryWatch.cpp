@@ -4,7 +4,7 @@
 
 #include <QSocketNotifier>
 
-namespace kv {
+namespace kv::ui {
 
 DiscoveryWatch::DiscoveryWatch(std::function<void()> readable, QObject* parent)
     : QObject(parent), readable_(std::move(readable)) {}
@@ -20,4 +20,4 @@ void DiscoveryWatch::Watch(int handle) {
     connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { readable_(); });
 }
 
-}  // namespace kv
+}  // namespace kv::ui

@@ -7,7 +7,7 @@
 
 class QSocketNotifier;
 
-namespace kv {
+namespace kv::ui {
 
 // Watches the discovery socket for replies on the window's event loop. The socket is
 // replaced at every discovery, so the notifier is too.
@@ -24,4 +24,4 @@ private:
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 
-}  // namespace kv
+}  // namespace kv::ui

@@ -8,7 +8,7 @@
 
 #include "ui/WindowFont.h"
 
-namespace kv {
+namespace kv::ui {
 
 FileViewWindow::FileViewWindow(const QString& caption, const QString& text, QWidget* owner)
     : QWidget(owner, Qt::Window), view_(new QPlainTextEdit(this)) {
@@ -38,4 +38,4 @@ void FileViewWindow::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
 }
 
-}  // namespace kv
+}  // namespace kv::ui

@@ -4,7 +4,7 @@
 
 class QPlainTextEdit;
 
-namespace kv {
+namespace kv::ui {
 
 // A modeless window showing one remote file, read-only. It destroys itself once closed.
 class FileViewWindow : public QWidget {
@@ -28,4 +28,4 @@ private:
     QPlainTextEdit* view_;
 };
 
-}  // namespace kv
+}  // namespace kv::ui

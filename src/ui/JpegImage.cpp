@@ -5,7 +5,7 @@
 
 #include <jpeglib.h>
 
-namespace kv {
+namespace kv::ui {
 
 namespace {
 
@@ -74,4 +74,4 @@ QImage JpegImage::Decode(const QByteArray& bytes, QString* error) {
     return image;
 }
 
-}  // namespace kv
+}  // namespace kv::ui

@@ -4,7 +4,7 @@
 #include <QImage>
 #include <QString>
 
-namespace kv {
+namespace kv::ui {
 
 // Decodes a JPEG file held in memory with libjpeg. Qt's own image plugins are not used so
 // that the picture does not depend on which plugins a machine has installed.
@@ -15,4 +15,4 @@ public:
     static QImage Decode(const QByteArray& bytes, QString* error = nullptr);
 };
 
-}  // namespace kv
+}  // namespace kv::ui

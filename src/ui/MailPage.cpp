@@ -8,7 +8,7 @@
 #include "ui/SjisPlainTextEdit.h"
 #include "ui/SjisValidator.h"
 
-namespace kv {
+namespace kv::ui {
 
 namespace {
 
@@ -72,4 +72,4 @@ MailPage::MailPage(QWidget* parent)
     layout->setColumnStretch(1, 1);
 }
 
-}  // namespace kv
+}  // namespace kv::ui

@@ -5,7 +5,7 @@
 class QLabel;
 class QLineEdit;
 
-namespace kv {
+namespace kv::ui {
 
 class SjisPlainTextEdit;
 
@@ -32,4 +32,4 @@ private:
     QLineEdit* fromAddress_;
 };
 
-}  // namespace kv
+}  // namespace kv::ui

@@ -32,61 +32,61 @@
 #include "ui/WatchGridView.h"
 #include "ui/WindowFont.h"
 
-namespace kv {
+namespace kv::ui {
 
 namespace {
 
 // The tool bar icon of each command that has a tool button.
-QString IconFile(CommandId id) {
+QString IconFile(app::CommandId id) {
     switch (id) {
-        case CommandId::AutoSearch:
+        case app::CommandId::AutoSearch:
             return QStringLiteral("auto-search");
-        case CommandId::AddServer:
+        case app::CommandId::AddServer:
             return QStringLiteral("add-server");
-        case CommandId::ServerDel:
+        case app::CommandId::ServerDel:
             return QStringLiteral("server-del");
-        case CommandId::Reload:
+        case app::CommandId::Reload:
             return QStringLiteral("reload");
-        case CommandId::Save:
+        case app::CommandId::Save:
             return QStringLiteral("save");
-        case CommandId::Close:
+        case app::CommandId::Close:
             return QStringLiteral("close");
-        case CommandId::LineCopy:
+        case app::CommandId::LineCopy:
             return QStringLiteral("line-copy");
-        case CommandId::LinePast:
+        case app::CommandId::LinePast:
             return QStringLiteral("line-paste");
-        case CommandId::LineDel:
+        case app::CommandId::LineDel:
             return QStringLiteral("line-del");
-        case CommandId::GrdReload:
+        case app::CommandId::GrdReload:
             return QStringLiteral("grd-reload");
-        case CommandId::GrdSave:
+        case app::CommandId::GrdSave:
             return QStringLiteral("grd-save");
-        case CommandId::GrdAllReload:
+        case app::CommandId::GrdAllReload:
             return QStringLiteral("grd-all-reload");
-        case CommandId::GrdAllSave:
+        case app::CommandId::GrdAllSave:
             return QStringLiteral("grd-all-save");
-        case CommandId::DefaultSet:
+        case app::CommandId::DefaultSet:
             return QStringLiteral("default-set");
-        case CommandId::Import:
+        case app::CommandId::Import:
             return QStringLiteral("import");
-        case CommandId::Export:
+        case app::CommandId::Export:
             return QStringLiteral("export");
-        case CommandId::Help:
+        case app::CommandId::Help:
             return QStringLiteral("help");
-        case CommandId::Version:
+        case app::CommandId::Version:
             return QStringLiteral("version");
         default:
             return {};
     }
 }
 
-std::size_t Slot(CommandId id) {
+std::size_t Slot(app::CommandId id) {
     return static_cast<std::size_t>(id);
 }
 
-bool IsCellCommand(CommandId id) {
-    return id == CommandId::CellCut || id == CommandId::CellCopy || id == CommandId::CellPaste ||
-           id == CommandId::CellDelete;
+bool IsCellCommand(app::CommandId id) {
+    return id == app::CommandId::CellCut || id == app::CommandId::CellCopy ||
+           id == app::CommandId::CellPaste || id == app::CommandId::CellDelete;
 }
 
 // Editing on: the system's window colour; off: its button face.
@@ -113,27 +113,28 @@ constexpr int kPortDigits = 5;
 
 }  // namespace
 
-MainWindow::MainWindow(ManagerModel& model, QWidget* parent) : QMainWindow(parent), model_(model) {
+MainWindow::MainWindow(app::ManagerModel& model, QWidget* parent)
+    : QMainWindow(parent), model_(model) {
     setObjectName(QStringLiteral("FrmKestrelview"));
-    setWindowTitle(FromSjis(ManagerModel::ApplicationTitle()));
+    setWindowTitle(FromSjis(app::ManagerModel::ApplicationTitle()));
     setWindowIcon(QIcon(QStringLiteral(":/kestrelview.png")));
-    resize(StatusLayout::kWindowWidth, StatusLayout::kWindowHeight);
+    resize(app::StatusLayout::kWindowWidth, app::StatusLayout::kWindowHeight);
 
     BuildMenus();
-    mainBar_ = BuildToolBar("ToolBar1", MainToolBarLayout());
+    mainBar_ = BuildToolBar("ToolBar1", app::MainToolBarLayout());
     addToolBar(Qt::TopToolBarArea, mainBar_);
 
     splitter_ = new QSplitter(Qt::Horizontal, this);
     splitter_->setObjectName(QStringLiteral("Splitter1"));
-    splitter_->setHandleWidth(StatusLayout::kSplitterWidth);
+    splitter_->setHandleWidth(app::StatusLayout::kSplitterWidth);
     splitter_->setChildrenCollapsible(false);
     splitter_->setOpaqueResize(true);
     splitter_->addWidget(BuildLeftPane());
     splitter_->addWidget(BuildRightPanel());
     splitter_->setStretchFactor(0, 0);
     splitter_->setStretchFactor(1, 1);
-    splitter_->setSizes(
-        {StatusLayout::kLeftPaneWidth, StatusLayout::kWindowWidth - StatusLayout::kLeftPaneWidth});
+    splitter_->setSizes({app::StatusLayout::kLeftPaneWidth,
+                         app::StatusLayout::kWindowWidth - app::StatusLayout::kLeftPaneWidth});
     setCentralWidget(splitter_);
     connect(splitter_, &QSplitter::splitterMoved, this,
             [this] { model_.MoveSplitter(tree_->width()); });
@@ -141,13 +142,13 @@ MainWindow::MainWindow(ManagerModel& model, QWidget* parent) : QMainWindow(paren
     status_ = new StatusBar(this);
     setStatusBar(status_);
 
-    treePopup_ = BuildPopup("PopTreeMenu", TreePopupLayout());
-    gridPopup_ = BuildPopup("PopGridMenu", GridPopupLayout());
+    treePopup_ = BuildPopup("PopTreeMenu", app::TreePopupLayout());
+    gridPopup_ = BuildPopup("PopGridMenu", app::GridPopupLayout());
     ConnectEditors();
 
     model_.AddObserver(this);
-    ModelChanged(~ChangeMask{0} & ~static_cast<ChangeMask>(Change::LogScrollToEnd) &
-                 ~static_cast<ChangeMask>(Change::LogActivated));
+    ModelChanged(~app::ChangeMask{0} & ~static_cast<app::ChangeMask>(app::Change::LogScrollToEnd) &
+                 ~static_cast<app::ChangeMask>(app::Change::LogActivated));
     CentreOnScreen();
 }
 
@@ -159,14 +160,14 @@ MainWindow::~MainWindow() {
 
 void MainWindow::BuildMenus() {
     menuBar()->setObjectName(QStringLiteral("MainMenu1"));
-    for (const MenuLayout& layout : MainMenuLayout()) {
+    for (const app::MenuLayout& layout : app::MainMenuLayout()) {
         QMenu* menu = menuBar()->addMenu(FromSjis(layout.Caption));
-        for (const BarItem& item : layout.Items) {
+        for (const app::BarItem& item : layout.Items) {
             if (item.Separator) {
                 menu->addSeparator();
                 continue;
             }
-            const CommandInfo& info = CommandFor(item.Id);
+            const app::CommandInfo& info = app::CommandFor(item.Id);
             auto* action = new QAction(FromSjis(info.MenuCaption), this);
             action->setObjectName(QString::fromStdString(info.MenuName));
             if (!info.Accelerator.empty()) {
@@ -180,7 +181,7 @@ void MainWindow::BuildMenus() {
     }
 }
 
-QToolBar* MainWindow::BuildToolBar(const char* name, const std::vector<BarItem>& items) {
+QToolBar* MainWindow::BuildToolBar(const char* name, const std::vector<app::BarItem>& items) {
     auto* bar = new QToolBar(this);
     bar->setObjectName(QString::fromLatin1(name));
     bar->setFixedHeight(kToolBarHeight);
@@ -190,7 +191,7 @@ QToolBar* MainWindow::BuildToolBar(const char* name, const std::vector<BarItem>&
     bar->toggleViewAction()->setVisible(false);
     // Taking the focus here is how a command commits a cell edit in progress.
     bar->setFocusPolicy(Qt::ClickFocus);
-    if (&items == &MainToolBarLayout()) {
+    if (&items == &app::MainToolBarLayout()) {
         serverName_ = new QLineEdit(bar);
         serverName_->setObjectName(QStringLiteral("EdtServerName"));
         serverName_->setReadOnly(true);
@@ -199,12 +200,12 @@ QToolBar* MainWindow::BuildToolBar(const char* name, const std::vector<BarItem>&
         bar->addWidget(serverName_);
         bar->addSeparator();
     }
-    for (const BarItem& item : items) {
+    for (const app::BarItem& item : items) {
         if (item.Separator) {
             bar->addSeparator();
             continue;
         }
-        const CommandInfo& info = CommandFor(item.Id);
+        const app::CommandInfo& info = app::CommandFor(item.Id);
         auto* action = new QAction(QIcon(QStringLiteral(":/tools/%1.png").arg(IconFile(item.Id))),
                                    FromSjis(info.Hint), this);
         action->setObjectName(QString::fromStdString(info.ButtonName));
@@ -220,7 +221,7 @@ QToolBar* MainWindow::BuildToolBar(const char* name, const std::vector<BarItem>&
 QWidget* MainWindow::BuildLeftPane() {
     auto* pane = new QWidget(this);
     pane->setObjectName(QStringLiteral("PnlServer"));
-    pane->setMinimumWidth(StatusLayout::kMinTreeWidth);
+    pane->setMinimumWidth(app::StatusLayout::kMinTreeWidth);
     auto* layout = new QVBoxLayout(pane);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -246,7 +247,7 @@ QWidget* MainWindow::BuildRightPanel() {
     auto* layout = new QVBoxLayout(panel);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    gridBar_ = BuildToolBar("TolGrd", GridToolBarLayout());
+    gridBar_ = BuildToolBar("TolGrd", app::GridToolBarLayout());
     layout->addWidget(gridBar_);
 
     pages_ = new QTabWidget(panel);
@@ -269,7 +270,7 @@ QWidget* MainWindow::BuildRightPanel() {
     logChoice_ = new QComboBox(logPage);
     logChoice_->setObjectName(QStringLiteral("ValLogIndex"));
     logChoice_->setEditable(false);
-    for (const std::string& choice : ManagerModel::LogChoices()) {
+    for (const std::string& choice : app::ManagerModel::LogChoices()) {
         logChoice_->addItem(FromSjis(choice));
     }
     logChoice_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
@@ -290,18 +291,18 @@ QWidget* MainWindow::BuildRightPanel() {
     return panel;
 }
 
-QMenu* MainWindow::BuildPopup(const char* name, const std::vector<BarItem>& items) {
+QMenu* MainWindow::BuildPopup(const char* name, const std::vector<app::BarItem>& items) {
     auto* menu = new QMenu(this);
     menu->setObjectName(QString::fromLatin1(name));
-    for (const BarItem& item : items) {
+    for (const app::BarItem& item : items) {
         if (item.Separator) {
             menu->addSeparator();
             continue;
         }
-        const CommandInfo& info = CommandFor(item.Id);
+        const app::CommandInfo& info = app::CommandFor(item.Id);
         QAction* action = menu->addAction(FromSjis(info.PopupCaption));
         if (info.PopupControl) {
-            action->setObjectName(QString::fromUtf8(ControlName(*info.PopupControl)));
+            action->setObjectName(QString::fromUtf8(app::ControlName(*info.PopupControl)));
         }
         if (!info.Accelerator.empty()) {
             // Shown in the menu; the cell editor handles the keys itself.
@@ -335,7 +336,7 @@ void MainWindow::ConnectEditors() {
 
     connect(pages_, &QTabWidget::currentChanged, this, [this](int page) {
         if (!following_ && page >= 0) {
-            model_.ChangePage(static_cast<ManagerModel::Page>(page));
+            model_.ChangePage(static_cast<app::ManagerModel::Page>(page));
         }
     });
     connect(logChoice_, &QComboBox::activated, this,
@@ -372,17 +373,17 @@ void MainWindow::CentreOnScreen() {
     }
 }
 
-QAction* MainWindow::ButtonAction(CommandId id) const {
+QAction* MainWindow::ButtonAction(app::CommandId id) const {
     return buttons_[Slot(id)];
 }
 
-QAction* MainWindow::MenuAction(CommandId id) const {
+QAction* MainWindow::MenuAction(app::CommandId id) const {
     return menuEntries_[Slot(id)];
 }
 
 // ---- User actions --------------------------------------------------------------------
 
-void MainWindow::RunCommand(CommandId id) {
+void MainWindow::RunCommand(app::CommandId id) {
     model_.Execute(id);
 }
 
@@ -413,19 +414,19 @@ void MainWindow::EditMailField(QWidget* field) {
     }
 }
 
-void MainWindow::MoveFocus(FocusTarget target) {
+void MainWindow::MoveFocus(app::FocusTarget target) {
     switch (target) {
-        case FocusTarget::GridToolBar:
+        case app::FocusTarget::GridToolBar:
             grid_->CommitEdit();
             gridBar_->setFocus(Qt::OtherFocusReason);
             break;
-        case FocusTarget::Grid:
+        case app::FocusTarget::Grid:
             grid_->FocusEditor();
             break;
-        case FocusTarget::Pane:
+        case app::FocusTarget::Pane:
             tree_->setFocus(Qt::OtherFocusReason);
             break;
-        case FocusTarget::Log:
+        case app::FocusTarget::Log:
             log_->setFocus(Qt::OtherFocusReason);
             break;
     }
@@ -462,62 +463,63 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 // ---- Following the model -------------------------------------------------------------
 
-void MainWindow::ModelChanged(ChangeMask what) {
+void MainWindow::ModelChanged(app::ChangeMask what) {
     following_ = true;
-    if (Has(what, Change::Selection)) {
+    if (app::Has(what, app::Change::Selection)) {
         RefreshSelection();
     }
-    if (Has(what, Change::Grid)) {
+    if (app::Has(what, app::Change::Grid)) {
         grid_->RefreshCells();
     }
-    if (Has(what, Change::CurrentCell)) {
+    if (app::Has(what, app::Change::CurrentCell)) {
         grid_->RefreshCurrentCell();
     }
-    if (Has(what, Change::Mail)) {
+    if (app::Has(what, app::Change::Mail)) {
         RefreshMail();
     }
-    if (Has(what, Change::ServerName)) {
+    if (app::Has(what, app::Change::ServerName)) {
         SetTextKeepingCaret(serverName_, FromSjis(model_.ServerNameText()));
     }
-    if (Has(what, Change::Status)) {
+    if (app::Has(what, app::Change::Status)) {
         status_->SetText(FromSjis(model_.StatusText()));
     }
-    if (Has(what, Change::Progress)) {
+    if (app::Has(what, app::Change::Progress)) {
         status_->Progress()->setValue(model_.ProgressPosition());
     }
-    if (Has(what, Change::Animation)) {
+    if (app::Has(what, app::Change::Animation)) {
         status_->Animation()->SetActive(model_.AnimationRunning());
     }
-    if (Has(what, Change::Enabling)) {
+    if (app::Has(what, app::Change::Enabling)) {
         RefreshEnabling();
     }
-    if (Has(what, Change::LogTab)) {
-        pages_->setTabVisible(static_cast<int>(ManagerModel::Page::Log), model_.LogTabVisible());
+    if (app::Has(what, app::Change::LogTab)) {
+        pages_->setTabVisible(static_cast<int>(app::ManagerModel::Page::Log),
+                              model_.LogTabVisible());
     }
-    if (Has(what, Change::ActivePage) || Has(what, Change::LogTab)) {
+    if (app::Has(what, app::Change::ActivePage) || app::Has(what, app::Change::LogTab)) {
         pages_->setCurrentIndex(static_cast<int>(model_.ActivePage()));
     }
-    if (Has(what, Change::LogText)) {
+    if (app::Has(what, app::Change::LogText)) {
         RefreshLogText();
     }
-    if (Has(what, Change::LogIndex)) {
+    if (app::Has(what, app::Change::LogIndex)) {
         logChoice_->setCurrentIndex(static_cast<int>(model_.LogIndex()));
     }
-    if (Has(what, Change::Connection)) {
+    if (app::Has(what, app::Change::Connection)) {
         RefreshConnection();
     }
-    if (Has(what, Change::Layout)) {
-        const StatusLayout& layout = model_.Layout();
+    if (app::Has(what, app::Change::Layout)) {
+        const app::StatusLayout& layout = model_.Layout();
         status_->SetGeometryFor(layout.ProgressBarWidth(), layout.StatusPanel0Width(),
                                 layout.AnimationLeft());
     }
-    if (Has(what, Change::WindowEnabled)) {
+    if (app::Has(what, app::Change::WindowEnabled)) {
         SetInputEnabled(model_.MainWindowEnabled());
     }
-    if (Has(what, Change::LogScrollToEnd)) {
+    if (app::Has(what, app::Change::LogScrollToEnd)) {
         ScrollLogToEnd();
     }
-    if (Has(what, Change::LogActivated) && log_->textCursor().position() == 0) {
+    if (app::Has(what, app::Change::LogActivated) && log_->textCursor().position() == 0) {
         ScrollLogToEnd();
         log_->setFocus(Qt::OtherFocusReason);
     }
@@ -525,7 +527,7 @@ void MainWindow::ModelChanged(ChangeMask what) {
 }
 
 void MainWindow::RefreshEnabling() {
-    for (const CommandInfo& info : CommandTable()) {
+    for (const app::CommandInfo& info : app::CommandTable()) {
         if (QAction* button = buttons_[Slot(info.Id)]; button && info.ButtonControl) {
             button->setEnabled(model_.IsEnabled(*info.ButtonControl));
         }
@@ -535,15 +537,15 @@ void MainWindow::RefreshEnabling() {
     }
     for (QAction* action : treePopup_->actions()) {
         const QString name = action->objectName();
-        for (std::size_t c = 0; c < kControlCount; ++c) {
-            const auto control = static_cast<Control>(c);
-            if (!name.isEmpty() && name == QString::fromUtf8(ControlName(control))) {
+        for (std::size_t c = 0; c < app::kControlCount; ++c) {
+            const auto control = static_cast<app::Control>(c);
+            if (!name.isEmpty() && name == QString::fromUtf8(app::ControlName(control))) {
                 action->setEnabled(model_.IsEnabled(control));
             }
         }
     }
-    pages_->setEnabled(model_.IsEnabled(Control::PagWatch));
-    logChoice_->setEnabled(model_.IsEnabled(Control::ValLogIndex));
+    pages_->setEnabled(model_.IsEnabled(app::Control::PagWatch));
+    logChoice_->setEnabled(model_.IsEnabled(app::Control::ValLogIndex));
     const bool editing = model_.WatchEditing();
     grid_->SetEditingColours(editing);
     for (QWidget* widget : std::initializer_list<QWidget*>{
@@ -553,7 +555,7 @@ void MainWindow::RefreshEnabling() {
 }
 
 void MainWindow::RefreshMail() {
-    const MailSetting& mail = model_.Mail();
+    const settings::MailSetting& mail = model_.Mail();
     const bool wasFollowing = following_;
     following_ = true;
     SetTextKeepingCaret(mail_->Subject(), FromSjis(mail.MailSubject));
@@ -567,7 +569,7 @@ void MainWindow::RefreshMail() {
 }
 
 void MainWindow::RefreshConnection() {
-    const ConnectionSettings& connection = model_.Connection();
+    const agent::ConnectionSettings& connection = model_.Connection();
     network_->SetValue(kUser, FromSjis(connection.User()));
     network_->SetValue(kPassword, FromSjis(connection.Password()));
     network_->SetValue(kPort, FromSjis(connection.PortText()));
@@ -611,4 +613,4 @@ void MainWindow::SetInputEnabled(bool enabled) {
     }
 }
 
-}  // namespace kv
+}  // namespace kv::ui

@@ -18,11 +18,14 @@ class QSplitter;
 class QTabWidget;
 class QToolBar;
 
-namespace kv {
+namespace kv::app {
+class ManagerModel;
+}
+
+namespace kv::ui {
 
 class FileViewWindow;
 class MailPage;
-class ManagerModel;
 class PropertyGrid;
 class ServerTreeModel;
 class ServerTreeView;
@@ -31,7 +34,7 @@ class WatchGridView;
 
 // The Manager's main window. It shows what the presentation model holds, forwards every
 // user action to it and repaints on its change notices; it decides nothing itself.
-class MainWindow : public QMainWindow, private ModelObserver {
+class MainWindow : public QMainWindow, private app::ModelObserver {
     Q_OBJECT
 
 public:
@@ -40,17 +43,17 @@ public:
     static constexpr int kNetworkGridHeight = 53;
     static constexpr QPoint kTreePopupOffset{8, -10};
 
-    explicit MainWindow(ManagerModel& model, QWidget* parent = nullptr);
+    explicit MainWindow(app::ManagerModel& model, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // Ports the model reaches through DesktopPort.
-    void MoveFocus(FocusTarget target);
+    void MoveFocus(app::FocusTarget target);
     void OpenFileView(const QString& caption, const QString& text);
     const QList<FileViewWindow*>& FileViews() const { return fileViews_; }
 
     // The tool button's and the main menu entry's action of a command (null if none).
-    QAction* ButtonAction(CommandId id) const;
-    QAction* MenuAction(CommandId id) const;
+    QAction* ButtonAction(app::CommandId id) const;
+    QAction* MenuAction(app::CommandId id) const;
     QMenu* TreePopup() const { return treePopup_; }
     QMenu* GridPopup() const { return gridPopup_; }
     ServerTreeView* Tree() const { return tree_; }
@@ -73,17 +76,17 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void ModelChanged(ChangeMask what) override;
+    void ModelChanged(app::ChangeMask what) override;
 
     void BuildMenus();
-    QToolBar* BuildToolBar(const char* name, const std::vector<BarItem>& items);
+    QToolBar* BuildToolBar(const char* name, const std::vector<app::BarItem>& items);
     QWidget* BuildLeftPane();
     QWidget* BuildRightPanel();
-    QMenu* BuildPopup(const char* name, const std::vector<BarItem>& items);
+    QMenu* BuildPopup(const char* name, const std::vector<app::BarItem>& items);
     void ConnectEditors();
     void CentreOnScreen();
 
-    void RunCommand(CommandId id);
+    void RunCommand(app::CommandId id);
     void SetInputEnabled(bool enabled);
     void RefreshEnabling();
     void RefreshMail();
@@ -93,9 +96,9 @@ private:
     void ScrollLogToEnd();
     void EditMailField(QWidget* field);
 
-    ManagerModel& model_;
-    std::array<QAction*, kCommandCount> buttons_{};
-    std::array<QAction*, kCommandCount> menuEntries_{};
+    app::ManagerModel& model_;
+    std::array<QAction*, app::kCommandCount> buttons_{};
+    std::array<QAction*, app::kCommandCount> menuEntries_{};
     QList<FileViewWindow*> fileViews_;
 
     QToolBar* mainBar_ = nullptr;
@@ -120,4 +123,4 @@ private:
     bool following_ = false;
 };
 
-}  // namespace kv
+}  // namespace kv::ui

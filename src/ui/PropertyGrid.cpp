@@ -7,7 +7,7 @@
 
 #include "ui/SjisValidator.h"
 
-namespace kv {
+namespace kv::ui {
 
 namespace {
 
@@ -112,4 +112,4 @@ void PropertyGrid::resizeEvent(QResizeEvent* event) {
     }
 }
 
-}  // namespace kv
+}  // namespace kv::ui

@@ -3,7 +3,7 @@
 #include <QStringList>
 #include <QTableWidget>
 
-namespace kv {
+namespace kv::ui {
 
 // A key/value grid: one row per item, the key read-only, the value edited in place. A change
 // is reported after the new value is stored, and only when it differs from the old one.
@@ -40,4 +40,4 @@ private:
     bool filling_ = false;
 };
 
-}  // namespace kv
+}  // namespace kv::ui

@@ -6,7 +6,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
-namespace kv {
+namespace kv::ui {
 
 bool QtWaiter::Wait(int fd, Direction direction, int timeoutMs) {
     QSocketNotifier notifier(
@@ -20,4 +20,4 @@ bool QtWaiter::Wait(int fd, Direction direction, int timeoutMs) {
     return loop.exec() == 1;
 }
 
-}  // namespace kv
+}  // namespace kv::ui

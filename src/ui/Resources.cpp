@@ -7,10 +7,10 @@ static void InitKestrelviewResources() {
     Q_INIT_RESOURCE(kestrelview);
 }
 
-namespace kv {
+namespace kv::ui {
 
 void LoadResources() {
     InitKestrelviewResources();
 }
 
-}  // namespace kv
+}  // namespace kv::ui

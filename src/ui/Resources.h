@@ -1,8 +1,8 @@
 #pragma once
 
-namespace kv {
+namespace kv::ui {
 
 // Registers the pictures compiled into the window library; call once before any widget.
 void LoadResources();
 
-}  // namespace kv
+}  // namespace kv::ui

@@ -2,7 +2,7 @@
 
 #include <QSettings>
 
-namespace kv {
+namespace kv::ui {
 
 const QString& RootDirRecord::Organisation() {
     static const QString name = QStringLiteral("Brindlecove");
@@ -22,4 +22,4 @@ bool RootDirRecord::Write(const QString& dataDirectory) {
     return settings.status() == QSettings::NoError;
 }
 
-}  // namespace kv
+}  // namespace kv::ui

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace kv {
+namespace kv::ui {
 
 // Records the data directory for other tools, as value RootDir of organisation "Brindlecove",
 // application "KestrelviewMan" (an INI file under $XDG_CONFIG_HOME). The Manager never
@@ -15,4 +15,4 @@ public:
     static bool Write(const QString& dataDirectory);
 };
 
-}  // namespace kv
+}  // namespace kv::ui

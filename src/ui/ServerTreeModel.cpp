@@ -5,29 +5,29 @@
 
 #include "ui/SjisText.h"
 
-namespace kv {
+namespace kv::ui {
 
 const QString& ServerTreeModel::NodeMimeType() {
     static const QString type = QStringLiteral("application/x-kestrelview-node");
     return type;
 }
 
-NodeTree::Id ServerTreeModel::DraggedNode(const QMimeData* data) {
+agent::NodeTree::Id ServerTreeModel::DraggedNode(const QMimeData* data) {
     if (!data || !data->hasFormat(NodeMimeType())) {
-        return NodeTree::kNone;
+        return agent::NodeTree::kNone;
     }
     const QList<QByteArray> parts = data->data(NodeMimeType()).split(' ');
     bool pidOk = false;
     bool nodeOk = false;
     if (parts.size() != 2 || parts[0].toLongLong(&pidOk) != QCoreApplication::applicationPid() ||
         !pidOk) {
-        return NodeTree::kNone;
+        return agent::NodeTree::kNone;
     }
-    const NodeTree::Id node = parts[1].toUInt(&nodeOk);
-    return nodeOk ? node : NodeTree::kNone;
+    const agent::NodeTree::Id node = parts[1].toUInt(&nodeOk);
+    return nodeOk ? node : agent::NodeTree::kNone;
 }
 
-ServerTreeModel::ServerTreeModel(NodeTree& tree, QObject* parent)
+ServerTreeModel::ServerTreeModel(agent::NodeTree& tree, QObject* parent)
     : QAbstractItemModel(parent), tree_(tree) {
     for (int i = 0; i < kPictureCount; ++i) {
         pixmaps_[static_cast<std::size_t>(i)] = QPixmap(QStringLiteral(":/pane/%1.png").arg(i));
@@ -39,7 +39,7 @@ ServerTreeModel::~ServerTreeModel() {
     tree_.SetObserver(nullptr);
 }
 
-QIcon ServerTreeModel::Icon(Picture picture, Picture selected) const {
+QIcon ServerTreeModel::Icon(agent::Picture picture, agent::Picture selected) const {
     const auto normal = static_cast<std::size_t>(picture) % kPictureCount;
     const auto chosen = static_cast<std::size_t>(selected) % kPictureCount;
     QIcon& icon = icons_[normal * kPictureCount + chosen];
@@ -50,18 +50,19 @@ QIcon ServerTreeModel::Icon(Picture picture, Picture selected) const {
     return icon;
 }
 
-QModelIndex ServerTreeModel::IndexOf(NodeTree::Id node) const {
-    if (node == NodeTree::kNone || !tree_.IsAlive(node)) {
+QModelIndex ServerTreeModel::IndexOf(agent::NodeTree::Id node) const {
+    if (node == agent::NodeTree::kNone || !tree_.IsAlive(node)) {
         return {};
     }
     return createIndex(static_cast<int>(tree_.Row(node)), 0, static_cast<quintptr>(node));
 }
 
-NodeTree::Id ServerTreeModel::NodeOf(const QModelIndex& index) {
-    return index.isValid() ? static_cast<NodeTree::Id>(index.internalId()) : NodeTree::kNone;
+agent::NodeTree::Id ServerTreeModel::NodeOf(const QModelIndex& index) {
+    return index.isValid() ? static_cast<agent::NodeTree::Id>(index.internalId())
+                           : agent::NodeTree::kNone;
 }
 
-QModelIndex ServerTreeModel::IndexOfParent(NodeTree::Id parent) const {
+QModelIndex ServerTreeModel::IndexOfParent(agent::NodeTree::Id parent) const {
     return IndexOf(parent);
 }
 
@@ -74,8 +75,8 @@ QModelIndex ServerTreeModel::index(int row, int column, const QModelIndex& paren
 }
 
 QModelIndex ServerTreeModel::parent(const QModelIndex& child) const {
-    const NodeTree::Id node = NodeOf(child);
-    if (node == NodeTree::kNone) {
+    const agent::NodeTree::Id node = NodeOf(child);
+    if (node == agent::NodeTree::kNone) {
         return {};
     }
     return IndexOf(tree_.Parent(node));
@@ -85,7 +86,7 @@ int ServerTreeModel::rowCount(const QModelIndex& parent) const {
     if (parent.column() > 0) {
         return 0;
     }
-    const NodeTree::Id node = NodeOf(parent);
+    const agent::NodeTree::Id node = NodeOf(parent);
     std::size_t count = tree_.ChildCount(node);
     if (hiding_ && node == hiddenParent_) {
         count -= hiddenCount_;
@@ -102,8 +103,8 @@ bool ServerTreeModel::hasChildren(const QModelIndex& parent) const {
 }
 
 QVariant ServerTreeModel::data(const QModelIndex& index, int role) const {
-    const NodeTree::Id node = NodeOf(index);
-    if (node == NodeTree::kNone) {
+    const agent::NodeTree::Id node = NodeOf(index);
+    if (node == agent::NodeTree::kNone) {
         return {};
     }
     switch (role) {
@@ -142,7 +143,8 @@ Qt::DropActions ServerTreeModel::supportedDragActions() const {
     return Qt::CopyAction;
 }
 
-void ServerTreeModel::RowsAppended(NodeTree::Id parent, std::size_t first, std::size_t count) {
+void ServerTreeModel::RowsAppended(agent::NodeTree::Id parent, std::size_t first,
+                                   std::size_t count) {
     if (count == 0) {
         return;
     }
@@ -155,7 +157,7 @@ void ServerTreeModel::RowsAppended(NodeTree::Id parent, std::size_t first, std::
     endInsertRows();
 }
 
-void ServerTreeModel::RowsAboutToBeRemoved(NodeTree::Id parent, std::size_t first,
+void ServerTreeModel::RowsAboutToBeRemoved(agent::NodeTree::Id parent, std::size_t first,
                                            std::size_t count) {
     removing_ = true;
     beginRemoveRows(IndexOfParent(parent), static_cast<int>(first),
@@ -167,9 +169,9 @@ void ServerTreeModel::RowsRemoved() {
     removing_ = false;
 }
 
-void ServerTreeModel::PicturesChanged(NodeTree::Id node) {
+void ServerTreeModel::PicturesChanged(agent::NodeTree::Id node) {
     const QModelIndex changed = IndexOf(node);
     emit dataChanged(changed, changed, {Qt::DecorationRole});
 }
 
-}  // namespace kv
+}  // namespace kv::ui

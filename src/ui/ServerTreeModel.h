@@ -7,13 +7,13 @@
 
 #include "agent/NodeTree.h"
 
-namespace kv {
+namespace kv::ui {
 
 // The server pane as a Qt model: a thin adapter over the presentation model's node tree.
 // Indexes carry node ids; no item object exists per node. The tree reports appends after
 // the fact, so while an insertion is announced the parent's new rows are kept out of
 // rowCount.
-class ServerTreeModel : public QAbstractItemModel, private NodeTree::Observer {
+class ServerTreeModel : public QAbstractItemModel, private agent::NodeTree::Observer {
     Q_OBJECT
 
 public:
@@ -22,19 +22,19 @@ public:
     // started in this process's pane is taken for one.
     static const QString& NodeMimeType();
     // The node a drag payload names when it comes from this process's pane, else kNone.
-    static NodeTree::Id DraggedNode(const QMimeData* data);
+    static agent::NodeTree::Id DraggedNode(const QMimeData* data);
 
-    explicit ServerTreeModel(NodeTree& tree, QObject* parent = nullptr);
+    explicit ServerTreeModel(agent::NodeTree& tree, QObject* parent = nullptr);
     ~ServerTreeModel() override;
 
     // True from just before views hear of a removal until they have heard its end. Views
     // move their current row by themselves meanwhile, halfway through the tree's change.
     bool Removing() const { return removing_; }
 
-    QModelIndex IndexOf(NodeTree::Id node) const;
-    static NodeTree::Id NodeOf(const QModelIndex& index);
+    QModelIndex IndexOf(agent::NodeTree::Id node) const;
+    static agent::NodeTree::Id NodeOf(const QModelIndex& index);
     // The icon of a picture, with `selected` as its picture in the selected state.
-    QIcon Icon(Picture picture, Picture selected) const;
+    QIcon Icon(agent::Picture picture, agent::Picture selected) const;
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& child) const override;
@@ -48,21 +48,22 @@ public:
     Qt::DropActions supportedDragActions() const override;
 
 private:
-    void RowsAppended(NodeTree::Id parent, std::size_t first, std::size_t count) override;
-    void RowsAboutToBeRemoved(NodeTree::Id parent, std::size_t first, std::size_t count) override;
+    void RowsAppended(agent::NodeTree::Id parent, std::size_t first, std::size_t count) override;
+    void RowsAboutToBeRemoved(agent::NodeTree::Id parent, std::size_t first,
+                              std::size_t count) override;
     void RowsRemoved() override;
-    void PicturesChanged(NodeTree::Id node) override;
-    QModelIndex IndexOfParent(NodeTree::Id parent) const;
+    void PicturesChanged(agent::NodeTree::Id node) override;
+    QModelIndex IndexOfParent(agent::NodeTree::Id parent) const;
 
-    NodeTree& tree_;
+    agent::NodeTree& tree_;
     std::array<QPixmap, kPictureCount> pixmaps_;
     mutable std::array<QIcon, kPictureCount * kPictureCount> icons_;
     // While an append is announced, the last `hiddenCount_` children of `hiddenParent_`
     // exist in the tree but not yet for the views.
     bool removing_ = false;
     bool hiding_ = false;
-    NodeTree::Id hiddenParent_ = NodeTree::kNone;
+    agent::NodeTree::Id hiddenParent_ = agent::NodeTree::kNone;
     std::size_t hiddenCount_ = 0;
 };
 
-}  // namespace kv
+}  // namespace kv::ui

@@ -3,7 +3,7 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 
-namespace kv {
+namespace kv::ui {
 
 ServerTreeView::ServerTreeView(QWidget* parent) : QTreeView(parent) {
     setObjectName(QStringLiteral("TreServer"));
@@ -34,4 +34,4 @@ void ServerTreeView::mousePressEvent(QMouseEvent* event) {
     QTreeView::mousePressEvent(event);
 }
 
-}  // namespace kv
+}  // namespace kv::ui

@@ -2,7 +2,7 @@
 
 #include <QTreeView>
 
-namespace kv {
+namespace kv::ui {
 
 // The server pane's tree control. A right-button press opens the context menu for the node
 // that is already selected, without selecting the node under the mouse.
@@ -22,4 +22,4 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 };
 
-}  // namespace kv
+}  // namespace kv::ui

@@ -6,7 +6,7 @@
 
 #include "ui/SjisText.h"
 
-namespace kv {
+namespace kv::ui {
 
 SjisPlainTextEdit::SjisPlainTextEdit(QWidget* parent) : QPlainTextEdit(parent) {}
 
@@ -41,4 +41,4 @@ void SjisPlainTextEdit::insertFromMimeData(const QMimeData* source) {
     QPlainTextEdit::insertFromMimeData(source);
 }
 
-}  // namespace kv
+}  // namespace kv::ui

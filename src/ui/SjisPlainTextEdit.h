@@ -2,7 +2,7 @@
 
 #include <QPlainTextEdit>
 
-namespace kv {
+namespace kv::ui {
 
 // A multi-line editor that refuses, at entry, text that Shift_JIS cannot hold: typed keys,
 // input-method commits, pastes and drops.
@@ -19,4 +19,4 @@ protected:
     void insertFromMimeData(const QMimeData* source) override;
 };
 
-}  // namespace kv
+}  // namespace kv::ui

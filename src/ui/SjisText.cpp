@@ -8,7 +8,7 @@
 
 #include "text/Cp932.h"
 
-namespace kv {
+namespace kv::ui {
 
 namespace {
 
@@ -25,7 +25,7 @@ QString FromSjis(std::string_view sjis) {
     if (IsAscii(sjis)) {
         return QString::fromLatin1(sjis.data(), static_cast<qsizetype>(sjis.size()));
     }
-    const std::string utf8 = Cp932ToUtf8(sjis);
+    const std::string utf8 = text::Cp932ToUtf8(sjis);
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
@@ -38,7 +38,8 @@ std::optional<std::string> ToSjis(const QString& text) {
         return text.toLatin1().toStdString();
     }
     const QByteArray utf8 = text.toUtf8();
-    return Utf8ToCp932(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+    return text::Utf8ToCp932(
+        std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
 }
 
 bool FitsSjis(const QString& text) {
@@ -57,4 +58,4 @@ void ShowSjisRefusal(QWidget* widget) {
     }
 }
 
-}  // namespace kv
+}  // namespace kv::ui

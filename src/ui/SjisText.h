@@ -8,7 +8,7 @@
 
 class QWidget;
 
-namespace kv {
+namespace kv::ui {
 
 // The window's edge between the core's Shift_JIS (CP932) bytes and Qt's Unicode.
 
@@ -26,4 +26,4 @@ QString SjisRefusalText();
 // from an editor in the middle of its edit.
 void ShowSjisRefusal(QWidget* widget);
 
-}  // namespace kv
+}  // namespace kv::ui

@@ -4,7 +4,7 @@
 
 #include "ui/SjisText.h"
 
-namespace kv {
+namespace kv::ui {
 
 SjisValidator::SjisValidator(QObject* parent) : QValidator(parent) {}
 
@@ -17,4 +17,4 @@ void SjisValidator::Guard(QLineEdit* edit) {
     QObject::connect(edit, &QLineEdit::inputRejected, edit, [edit] { ShowSjisRefusal(edit); });
 }
 
-}  // namespace kv
+}  // namespace kv::ui

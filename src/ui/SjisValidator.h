@@ -4,7 +4,7 @@
 
 class QLineEdit;
 
-namespace kv {
+namespace kv::ui {
 
 // Refuses, as it is typed or pasted, any text that Shift_JIS cannot hold.
 class SjisValidator : public QValidator {
@@ -18,4 +18,4 @@ public:
     static void Guard(QLineEdit* edit);
 };
 
-}  // namespace kv
+}  // namespace kv::ui

@@ -7,7 +7,7 @@
 
 #include "ui/BusyAnimation.h"
 
-namespace kv {
+namespace kv::ui {
 
 namespace {
 constexpr int kPanelGap = 2;
@@ -75,4 +75,4 @@ void StatusBar::paintEvent(QPaintEvent*) {
                      fontMetrics().elidedText(text_, Qt::ElideRight, textRect.width()));
 }
 
-}  // namespace kv
+}  // namespace kv::ui

@@ -4,7 +4,7 @@
 
 class QProgressBar;
 
-namespace kv {
+namespace kv::ui {
 
 class BusyAnimation;
 
@@ -43,4 +43,4 @@ private:
     int animationLeft_ = 260;
 };
 
-}  // namespace kv
+}  // namespace kv::ui

@@ -10,7 +10,7 @@
 
 #include "ui/JpegImage.h"
 
-namespace kv {
+namespace kv::ui {
 
 VersionWindow::VersionWindow(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), image1_(new QLabel(this)) {
@@ -57,4 +57,4 @@ void VersionWindow::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-}  // namespace kv
+}  // namespace kv::ui

@@ -4,7 +4,7 @@
 
 class QLabel;
 
-namespace kv {
+namespace kv::ui {
 
 // The version window: a borderless picture, centred on the screen, closed by a click on the
 // picture and by nothing else.
@@ -29,4 +29,4 @@ private:
     QLabel* image1_;
 };
 
-}  // namespace kv
+}  // namespace kv::ui

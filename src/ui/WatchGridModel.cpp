@@ -3,7 +3,7 @@
 #include "app/ManagerModel.h"
 #include "ui/SjisText.h"
 
-namespace kv {
+namespace kv::ui {
 
 namespace {
 
@@ -16,7 +16,7 @@ std::size_t GridColumn(const QModelIndex& index) {
 
 }  // namespace
 
-WatchGridModel::WatchGridModel(ManagerModel& model, QObject* parent)
+WatchGridModel::WatchGridModel(app::ManagerModel& model, QObject* parent)
     : QAbstractTableModel(parent), model_(model) {}
 
 void WatchGridModel::Refresh() {
@@ -24,11 +24,11 @@ void WatchGridModel::Refresh() {
 }
 
 int WatchGridModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(WatchGrid::kRows);
+    return parent.isValid() ? 0 : static_cast<int>(app::WatchGrid::kRows);
 }
 
 int WatchGridModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(WatchGrid::kColumns + 1);
+    return parent.isValid() ? 0 : static_cast<int>(app::WatchGrid::kColumns + 1);
 }
 
 QVariant WatchGridModel::data(const QModelIndex& index, int role) const {
@@ -43,7 +43,7 @@ QVariant WatchGridModel::data(const QModelIndex& index, int role) const {
             }
             return FromSjis(model_.Grid().Cell(GridRow(index), GridColumn(index)));
         case Qt::TextAlignmentRole: {
-            const bool centred = WatchGrid::Columns()[GridColumn(index)].Centred;
+            const bool centred = app::WatchGrid::Columns()[GridColumn(index)].Centred;
             return QVariant::fromValue(Qt::AlignVCenter |
                                        (centred ? Qt::AlignHCenter : Qt::AlignLeft));
         }
@@ -65,11 +65,11 @@ bool WatchGridModel::setData(const QModelIndex& index, const QVariant& value, in
 
 QVariant WatchGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || section < 0 ||
-        section > static_cast<int>(WatchGrid::kColumns)) {
+        section > static_cast<int>(app::WatchGrid::kColumns)) {
         return QAbstractTableModel::headerData(section, orientation, role);
     }
     if (role == Qt::DisplayRole) {
-        return FromSjis(WatchGrid::Columns()[static_cast<std::size_t>(section)].Caption);
+        return FromSjis(app::WatchGrid::Columns()[static_cast<std::size_t>(section)].Caption);
     }
     return {};
 }
@@ -84,4 +84,4 @@ Qt::ItemFlags WatchGridModel::flags(const QModelIndex& index) const {
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsDropEnabled;
 }
 
-}  // namespace kv
+}  // namespace kv::ui

@@ -2,9 +2,11 @@
 
 #include <QAbstractTableModel>
 
-namespace kv {
-
+namespace kv::app {
 class ManagerModel;
+}
+
+namespace kv::ui {
 
 // The settings grid as a Qt model over the presentation model's 128 x 5 cells, with the
 // row numbers as column 0. The captions are the horizontal header. Edits go to the
@@ -13,7 +15,7 @@ class WatchGridModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
-    explicit WatchGridModel(ManagerModel& model, QObject* parent = nullptr);
+    explicit WatchGridModel(app::ManagerModel& model, QObject* parent = nullptr);
 
     // Every cell may have changed.
     void Refresh();
@@ -26,7 +28,7 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
-    ManagerModel& model_;
+    app::ManagerModel& model_;
 };
 
-}  // namespace kv
+}  // namespace kv::ui

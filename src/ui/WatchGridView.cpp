@@ -10,9 +10,9 @@
 #include "ui/ServerTreeModel.h"
 #include "ui/WatchGridModel.h"
 
-namespace kv {
+namespace kv::ui {
 
-WatchGridView::WatchGridView(ManagerModel& model, QWidget* parent)
+WatchGridView::WatchGridView(app::ManagerModel& model, QWidget* parent)
     : QTableView(parent), model_(model), gridModel_(new WatchGridModel(model, this)) {
     setObjectName(QStringLiteral("GrdWatch"));
     setModel(gridModel_);
@@ -23,8 +23,8 @@ WatchGridView::WatchGridView(ManagerModel& model, QWidget* parent)
     horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setMinimumSectionSize(8);
-    for (std::size_t c = 0; c < WatchGrid::Columns().size(); ++c) {
-        setColumnWidth(static_cast<int>(c), WatchGrid::Columns()[c].Width);
+    for (std::size_t c = 0; c < app::WatchGrid::Columns().size(); ++c) {
+        setColumnWidth(static_cast<int>(c), app::WatchGrid::Columns()[c].Width);
     }
     setEditTriggers(QAbstractItemView::AllEditTriggers);
     setSelectionMode(QAbstractItemView::ContiguousSelection);
@@ -94,7 +94,7 @@ QLineEdit* WatchGridView::Editor() const {
     return qobject_cast<QLineEdit*>(indexWidget(currentIndex()));
 }
 
-void WatchGridView::RunCellCommand(CommandId id) {
+void WatchGridView::RunCellCommand(app::CommandId id) {
     if (!Editor()) {
         edit(currentIndex());
     }
@@ -103,16 +103,16 @@ void WatchGridView::RunCellCommand(CommandId id) {
         return;
     }
     switch (id) {
-        case CommandId::CellCut:
+        case app::CommandId::CellCut:
             editor->cut();
             break;
-        case CommandId::CellCopy:
+        case app::CommandId::CellCopy:
             editor->copy();
             break;
-        case CommandId::CellPaste:
+        case app::CommandId::CellPaste:
             editor->paste();
             break;
-        case CommandId::CellDelete:
+        case app::CommandId::CellDelete:
             if (editor->hasSelectedText()) {
                 editor->del();
             }
@@ -138,7 +138,7 @@ void WatchGridView::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 bool WatchGridView::AcceptsDrag(const QDropEvent* event) const {
-    return ServerTreeModel::DraggedNode(event->mimeData()) != NodeTree::kNone &&
+    return ServerTreeModel::DraggedNode(event->mimeData()) != agent::NodeTree::kNone &&
            model_.CanDropOnGrid();
 }
 
@@ -167,4 +167,4 @@ void WatchGridView::dropEvent(QDropEvent* event) {
     model_.DropOnGrid();
 }
 
-}  // namespace kv
+}  // namespace kv::ui

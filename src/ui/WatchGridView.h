@@ -6,9 +6,12 @@
 
 class QLineEdit;
 
-namespace kv {
-
+namespace kv::app {
 class ManagerModel;
+}
+
+namespace kv::ui {
+
 class WatchGridModel;
 
 // The settings grid. The editor opens as soon as a cell is current, Tab moves between
@@ -18,7 +21,7 @@ class WatchGridView : public QTableView {
     Q_OBJECT
 
 public:
-    WatchGridView(ManagerModel& model, QWidget* parent = nullptr);
+    WatchGridView(app::ManagerModel& model, QWidget* parent = nullptr);
 
     WatchGridModel* GridModel() const { return gridModel_; }
 
@@ -35,7 +38,7 @@ public:
     // The open in-place editor, if any.
     QLineEdit* Editor() const;
     // Cut, copy, paste and delete on the cell editor, through the system clipboard.
-    void RunCellCommand(CommandId id);
+    void RunCellCommand(app::CommandId id);
 
 signals:
     void ContextMenuRequested(const QPoint& globalPos);
@@ -50,9 +53,9 @@ protected:
 private:
     bool AcceptsDrag(const QDropEvent* event) const;
 
-    ManagerModel& model_;
+    app::ManagerModel& model_;
     WatchGridModel* gridModel_;
     bool following_ = false;
 };
 
-}  // namespace kv
+}  // namespace kv::ui

@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-namespace kv {
+namespace kv::ui {
 
 const QString& WindowFont::Family() {
     static const QString family = QStringLiteral("ＭＳ Ｐゴシック");
@@ -28,4 +28,4 @@ QFont WindowFont::Text() {
     return font;
 }
 
-}  // namespace kv
+}  // namespace kv::ui

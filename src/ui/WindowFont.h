@@ -2,7 +2,7 @@
 
 #include <QFont>
 
-namespace kv {
+namespace kv::ui {
 
 // The window font "ＭＳ Ｐゴシック", mapped to a Japanese proportional Gothic font that
 // Debian provides (IPA P Gothic, or Noto Sans CJK JP).
@@ -17,4 +17,4 @@ public:
     static QFont Text();
 };
 
-}  // namespace kv
+}  // namespace kv::ui

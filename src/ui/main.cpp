@@ -19,10 +19,10 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    kv::LoadResources();
-    kv::WindowFont::InstallSubstitutes();
-    QApplication::setFont(kv::WindowFont::Window());
-    QApplication::setApplicationName(kv::FromSjis(kv::ManagerModel::ApplicationTitle()));
+    kv::ui::LoadResources();
+    kv::ui::WindowFont::InstallSubstitutes();
+    QApplication::setFont(kv::ui::WindowFont::Window());
+    QApplication::setApplicationName(kv::ui::FromSjis(kv::app::ManagerModel::ApplicationTitle()));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/kestrelview.png")));
 
     std::string dataDir;
@@ -32,31 +32,31 @@ int main(int argc, char** argv) {
             arguments.push_back(QFile::encodeName(argument).toStdString());
         }
         const char* environment = std::getenv("KESTRELVIEW_DATA_DIR");
-        dataDir = kv::ResolveDataDirectory(
+        dataDir = kv::settings::ResolveDataDirectory(
             arguments, environment ? std::optional<std::string>(environment) : std::nullopt,
-            kv::ExecutablePath());
+            kv::settings::ExecutablePath());
     } catch (const std::invalid_argument& failure) {
         std::fprintf(stderr, "kestrelview: %s\n", failure.what());
         return 2;
     }
 
-    kv::RootDirRecord::Write(QFile::decodeName(QByteArray::fromStdString(dataDir)));
+    kv::ui::RootDirRecord::Write(QFile::decodeName(QByteArray::fromStdString(dataDir)));
     try {
-        kv::CreateFirstRunFiles(dataDir);
+        kv::settings::CreateFirstRunFiles(dataDir);
     } catch (const std::exception&) {
         // A read-only data directory still lets the Manager show what it has.
     }
 
-    kv::DesktopPort port;
-    kv::AgentConnection agents;
-    kv::ManagerModel model(port, dataDir);
+    kv::ui::DesktopPort port;
+    kv::ui::AgentConnection agents;
+    kv::app::ManagerModel model(port, dataDir);
     model.SetRequestPort(&agents);
-    kv::AgentFlows flows(model);
+    kv::app::AgentFlows flows(model);
     flows.Install();
     model.FormCreate();
-    kv::MainWindow window(model);
+    kv::ui::MainWindow window(model);
     port.Attach(&window);
-    kv::DiscoveryWatch discovery([&flows] { flows.DiscoveryReadable(); });
+    kv::ui::DiscoveryWatch discovery([&flows] { flows.DiscoveryReadable(); });
     flows.SetDiscoveryWatcher([&discovery](int handle) { discovery.Watch(handle); });
     window.show();
     return QApplication::exec();

@@ -18,6 +18,10 @@
 #include "support/TempDir.h"
 #include "text/Cp932.h"
 
+using namespace kv::text;
+using namespace kv::store;
+using namespace kv::agent;
+
 namespace kv {
 namespace {
 

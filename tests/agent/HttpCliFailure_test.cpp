@@ -17,6 +17,8 @@
 #include "support/ClosedPort.h"
 #include "support/ScriptedServer.h"
 
+using namespace kv::agent;
+
 namespace kv {
 namespace {
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace kv::agent;
+
 namespace kv {
 namespace {
 

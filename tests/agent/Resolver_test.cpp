@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <netdb.h>
 
+using namespace kv::agent;
+
 namespace kv {
 namespace {
 

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace kv::agent;
+
 namespace kv {
 namespace {
 

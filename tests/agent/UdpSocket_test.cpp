@@ -13,6 +13,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+using namespace kv::agent;
+
 namespace kv {
 namespace {
 

@@ -5,6 +5,8 @@
 
 #include "agentd/AgentOptions.h"
 
+using namespace kv::agentd;
+
 namespace kv {
 namespace {
 

@@ -16,6 +16,9 @@
 #include "text/Cp932.h"
 #include "text/JapaneseConversion.h"
 
+using namespace kv::text;
+using namespace kv::agentd;
+
 namespace kv {
 namespace {
 

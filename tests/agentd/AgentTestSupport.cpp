@@ -13,6 +13,8 @@
 
 #include "agentd/UniqueFd.h"
 
+using namespace kv::agentd;
+
 namespace kv::test {
 namespace {
 

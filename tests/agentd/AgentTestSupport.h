@@ -13,6 +13,9 @@
 #include "agentd/AgentOptions.h"
 #include "support/TempDir.h"
 
+using namespace kv::settings;
+using namespace kv::agentd;
+
 namespace kv::test {
 
 // A reply as the raw client saw it.

@@ -5,6 +5,8 @@
 #include "AgentTestSupport.h"
 #include "agentd/BasicAuth.h"
 
+using namespace kv::agentd;
+
 namespace kv {
 namespace {
 

@@ -8,6 +8,9 @@
 #include "support/TempDir.h"
 #include "text/Cp932.h"
 
+using namespace kv::text;
+using namespace kv::agentd;
+
 namespace kv {
 namespace {
 

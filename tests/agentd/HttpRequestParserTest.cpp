@@ -4,6 +4,8 @@
 
 #include "agentd/HttpRequest.h"
 
+using namespace kv::agentd;
+
 namespace kv {
 namespace {
 

@@ -9,6 +9,10 @@
 #include "app/AgentFlows.h"
 #include "text/Cp932.h"
 
+using namespace kv::text;
+using namespace kv::agent;
+using namespace kv::app;
+
 namespace kv::test {
 namespace {
 

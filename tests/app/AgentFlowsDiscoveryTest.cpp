@@ -10,6 +10,9 @@
 #include "Fakes.h"
 #include "app/AgentFlows.h"
 
+using namespace kv::agent;
+using namespace kv::app;
+
 namespace kv::test {
 namespace {
 

@@ -6,6 +6,11 @@
 #include "settings/FetchAndSave.h"
 #include "text/Cp932.h"
 
+using namespace kv::text;
+using namespace kv::settings;
+using namespace kv::agent;
+using namespace kv::app;
+
 namespace kv::test {
 namespace {
 

@@ -12,6 +12,11 @@
 #include "app/UserPort.h"
 #include "support/TempDir.h"
 
+using namespace kv::store;
+using namespace kv::settings;
+using namespace kv::agent;
+using namespace kv::app;
+
 namespace kv::test {
 
 // A user who answers from a script and remembers what was shown to them. An unscripted

@@ -7,6 +7,10 @@
 #include "app/StatusLayout.h"
 #include "text/Cp932.h"
 
+using namespace kv::text;
+using namespace kv::agent;
+using namespace kv::app;
+
 namespace kv::test {
 namespace {
 

@@ -3,6 +3,8 @@
 #include "Fakes.h"
 #include "text/Cp932.h"
 
+using namespace kv::text;
+
 namespace kv::test {
 namespace {
 

@@ -7,6 +7,10 @@
 #include "support/TmpfsMount.h"
 #include "text/Cp932.h"
 
+using namespace kv::text;
+using namespace kv::store;
+using namespace kv::settings;
+
 namespace kv::test {
 namespace {
 

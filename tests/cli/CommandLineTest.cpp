@@ -4,6 +4,8 @@
 #include "cli/CommandLine.h"
 #include "cli/UsageError.h"
 
+using namespace kv::cli;
+
 namespace kv {
 namespace {
 

@@ -11,6 +11,9 @@
 #include "support/TmpfsMount.h"
 #include "text/Cp932.h"
 
+using namespace kv::text;
+using namespace kv::store;
+
 namespace kv {
 namespace {
 

@@ -8,6 +8,10 @@
 #include "support/TempDir.h"
 #include "text/Cp932.h"
 
+using namespace kv::text;
+using namespace kv::agent;
+using namespace kv::cli;
+
 namespace kv {
 namespace {
 

@@ -9,6 +9,8 @@
 #include "support/TmpfsMount.h"
 #include "text/Cp932.h"
 
+using namespace kv::text;
+
 namespace kv {
 namespace {
 

@@ -7,6 +7,8 @@
 #include "text/Cp932.h"
 #include "text/JapaneseConversion.h"
 
+using namespace kv::text;
+
 namespace kv {
 namespace {
 

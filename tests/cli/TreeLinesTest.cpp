@@ -8,6 +8,9 @@
 #include "agent/SubtreeBuilder.h"
 #include "cli/TreeLines.h"
 
+using namespace kv::agent;
+using namespace kv::cli;
+
 namespace kv {
 namespace {
 

@@ -9,6 +9,8 @@
 #include "support/TempDir.h"
 #include "text/Cp932.h"
 
+using namespace kv::text;
+
 namespace kv {
 namespace {
 

@@ -14,6 +14,10 @@
 #include "text/Cp932.h"
 #include "text/JapaneseConversion.h"
 
+using namespace kv::text;
+using namespace kv::settings;
+using namespace kv::agent;
+
 namespace kv {
 namespace {
 

@@ -19,6 +19,9 @@
 #include "store/ServerList.h"
 #include "support/TempDir.h"
 
+using namespace kv::store;
+using namespace kv::agent;
+
 namespace kv {
 namespace {
 

@@ -16,6 +16,11 @@
 #include "support/TempDir.h"
 #include "text/Cp932.h"
 
+using namespace kv::text;
+using namespace kv::store;
+using namespace kv::settings;
+using namespace kv::agent;
+
 namespace kv {
 namespace {
 

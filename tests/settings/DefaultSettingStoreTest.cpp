@@ -7,6 +7,9 @@
 #include "store/InOutError.h"
 #include "support/TempDir.h"
 
+using namespace kv::store;
+using namespace kv::settings;
+
 namespace kv {
 namespace {
 

@@ -16,6 +16,11 @@
 #include "text/Cp932.h"
 #include "text/JapaneseConversion.h"
 
+using namespace kv::text;
+using namespace kv::store;
+using namespace kv::settings;
+using namespace kv::agent;
+
 namespace kv {
 namespace {
 

@@ -5,6 +5,9 @@
 #include "settings/ImportExport.h"
 #include "support/TempDir.h"
 
+using namespace kv::store;
+using namespace kv::settings;
+
 namespace kv {
 namespace {
 

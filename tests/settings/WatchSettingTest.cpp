@@ -5,6 +5,8 @@
 
 #include "settings/WatchSetting.h"
 
+using namespace kv::settings;
+
 namespace kv {
 namespace {
 

@@ -13,6 +13,8 @@
 #include "support/TempDir.h"
 #include "support/TmpfsMount.h"
 
+using namespace kv::store;
+
 namespace kv {
 namespace {
 

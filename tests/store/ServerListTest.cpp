@@ -8,6 +8,8 @@
 #include "store/ServerList.h"
 #include "support/TempDir.h"
 
+using namespace kv::store;
+
 namespace kv {
 namespace {
 

@@ -7,6 +7,8 @@
 #include "store/TMlb2.h"
 #include "support/TempDir.h"
 
+using namespace kv::store;
+
 namespace kv {
 namespace {
 

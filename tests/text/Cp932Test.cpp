@@ -5,6 +5,8 @@
 
 #include "text/Cp932.h"
 
+using namespace kv::text;
+
 namespace kv {
 namespace {
 

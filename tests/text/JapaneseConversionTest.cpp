@@ -8,6 +8,8 @@
 
 #include "text/JapaneseConversion.h"
 
+using namespace kv::text;
+
 namespace kv {
 namespace {
 

@@ -11,6 +11,9 @@
 #include "ui/ServerTreeView.h"
 #include "ui/WindowFont.h"
 
+using namespace kv::agent;
+using namespace kv::ui;
+
 namespace kv::test {
 
 void MemoryRequests::ApplyConnection(std::string_view, std::string_view,

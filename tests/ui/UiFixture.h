@@ -14,6 +14,12 @@
 #include "ui/DesktopPort.h"
 #include "ui/MainWindow.h"
 
+using namespace kv::store;
+using namespace kv::settings;
+using namespace kv::agent;
+using namespace kv::app;
+using namespace kv::ui;
+
 namespace kv::test {
 
 // Agents in memory: replies by address, and a record of what was asked.

@@ -16,6 +16,9 @@
 #include "UiFixture.h"
 #include "ui/MainWindow.h"
 
+using namespace kv::app;
+using namespace kv::ui;
+
 using namespace kv;
 using namespace kv::test;
 

@@ -12,6 +12,9 @@
 #include "agent/HttpCli.h"
 #include "ui/AgentConnection.h"
 
+using namespace kv::agent;
+using namespace kv::app;
+using namespace kv::ui;
 using namespace kv;
 using namespace kv::test;
 

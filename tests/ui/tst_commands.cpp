@@ -29,6 +29,10 @@
 #include "ui/VersionWindow.h"
 #include "ui/WatchGridView.h"
 
+using namespace kv::text;
+using namespace kv::agent;
+using namespace kv::app;
+using namespace kv::ui;
 using namespace kv;
 using namespace kv::test;
 

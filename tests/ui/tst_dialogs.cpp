@@ -21,6 +21,8 @@
 #include "ui/QtWaiter.h"
 #include "ui/RootDirRecord.h"
 
+using namespace kv::agent;
+using namespace kv::ui;
 using namespace kv;
 using namespace kv::test;
 

@@ -17,6 +17,9 @@
 #include "ui/SjisPlainTextEdit.h"
 #include "ui/WatchGridView.h"
 
+using namespace kv::text;
+using namespace kv::app;
+using namespace kv::ui;
 using namespace kv;
 using namespace kv::test;
 

@@ -26,6 +26,8 @@
 #include "ui/WatchGridView.h"
 #include "ui/WindowFont.h"
 
+using namespace kv::app;
+using namespace kv::ui;
 using namespace kv;
 using namespace kv::test;
 

@@ -11,6 +11,9 @@
 #include "ui/ServerTreeModel.h"
 #include "ui/WatchGridModel.h"
 
+using namespace kv::text;
+using namespace kv::agent;
+using namespace kv::ui;
 using namespace kv;
 using namespace kv::test;
 
