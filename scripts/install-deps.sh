@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libgl-dev libjpeg62-turbo-dev
   fonts-ipafont-gothic
   iproute2 curl
+  xvfb xauth imagemagick xdotool
 )
 missing=()
 for p in "${packages[@]}"; do

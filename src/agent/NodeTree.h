@@ -56,6 +56,9 @@ public:
 
     // Number of live nodes.
     std::size_t Size() const;
+    // Every live id lies in [IdBegin(), IdEnd()): tables indexed by id - IdBegin() stay dense.
+    Id IdBegin() const { return idBase_; }
+    Id IdEnd() const { return static_cast<Id>(idBase_ + nodes_.size()); }
     // Called with (parent, first row, count) after rows are appended or before rows go.
     // Views use it to keep their models in step.
     struct Observer {

@@ -23,6 +23,7 @@
 #include "ui/BusyAnimation.h"
 #include "ui/FileViewWindow.h"
 #include "ui/MailPage.h"
+#include "ui/PaneFilterBox.h"
 #include "ui/PropertyGrid.h"
 #include "ui/ServerTreeModel.h"
 #include "ui/ServerTreeView.h"
@@ -229,6 +230,8 @@ QWidget* MainWindow::BuildLeftPane() {
     tree_ = new ServerTreeView(pane);
     treeModel_ = new ServerTreeModel(model_.Pane(), this);
     tree_->setModel(treeModel_);
+    treeFilter_ = new PaneFilterBox(model_, *tree_, *treeModel_, pane);
+    layout->addWidget(treeFilter_);
     layout->addWidget(tree_, 1);
 
     network_ = new PropertyGrid(pane);
@@ -329,6 +332,7 @@ void MainWindow::ConnectEditors() {
             });
     // The presentation model picks the node to show after a removal; the view follows it.
     connect(treeModel_, &QAbstractItemModel::rowsRemoved, this, &MainWindow::RefreshSelection);
+    connect(treeModel_, &QAbstractItemModel::modelReset, this, &MainWindow::RefreshSelection);
     connect(tree_, &QAbstractItemView::doubleClicked, this, [this] { model_.DoubleClickNode(); });
     connect(tree_, &ServerTreeView::RightButtonPressed, this, &MainWindow::OpenTreePopupAt);
     connect(grid_, &WatchGridView::ContextMenuRequested, this,

@@ -26,6 +26,7 @@ namespace kv::ui {
 
 class FileViewWindow;
 class MailPage;
+class PaneFilterBox;
 class PropertyGrid;
 class ServerTreeModel;
 class ServerTreeView;
@@ -58,6 +59,7 @@ public:
     QMenu* GridPopup() const { return gridPopup_; }
     ServerTreeView* Tree() const { return tree_; }
     ServerTreeModel* TreeModel() const { return treeModel_; }
+    PaneFilterBox* TreeFilter() const { return treeFilter_; }
     WatchGridView* Grid() const { return grid_; }
     MailPage* Mail() const { return mail_; }
     QTabWidget* Pages() const { return pages_; }
@@ -107,6 +109,7 @@ private:
     QSplitter* splitter_ = nullptr;
     ServerTreeView* tree_ = nullptr;
     ServerTreeModel* treeModel_ = nullptr;
+    PaneFilterBox* treeFilter_ = nullptr;
     PropertyGrid* network_ = nullptr;
     QTabWidget* pages_ = nullptr;
     WatchGridView* grid_ = nullptr;

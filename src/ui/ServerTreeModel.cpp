@@ -2,10 +2,44 @@
 
 #include <QCoreApplication>
 #include <QMimeData>
+#include <QSignalBlocker>
 
 #include "ui/SjisText.h"
 
 namespace kv::ui {
+
+namespace {
+
+// Qt's index bookkeeping hashes internal ids with little mixing and takes buckets from the
+// low bits, so node ids used as they are collide and a fully expanded tree of a million
+// nodes tears down in seconds. Ids travel multiplied by an odd constant, with the high half
+// of the product folded into the low one so that every bit of the id reaches the low bits;
+// both steps are undone on the way back.
+constexpr std::uint64_t kSpread = 0x9E3779B97F4A7C15ULL;
+
+constexpr std::uint64_t InverseOf(std::uint64_t odd) {
+    std::uint64_t inverse = odd;  // right in the lowest 3 bits; each step doubles that
+    for (int i = 0; i < 5; ++i) {
+        inverse *= 2 - odd * inverse;
+    }
+    return inverse;
+}
+constexpr std::uint64_t kUnspread = InverseOf(kSpread);
+static_assert(kSpread * kUnspread == 1);
+
+constexpr quintptr Spread(agent::NodeTree::Id node) {
+    const std::uint64_t product = node * kSpread;
+    return static_cast<quintptr>(product ^ (product >> 32));
+}
+
+constexpr agent::NodeTree::Id Unspread(quintptr id) {
+    const std::uint64_t product = id ^ (static_cast<std::uint64_t>(id) >> 32);
+    return static_cast<agent::NodeTree::Id>(product * kUnspread);
+}
+static_assert(Unspread(Spread(0)) == 0 && Unspread(Spread(12345)) == 12345 &&
+              Unspread(Spread(agent::NodeTree::kNone - 1)) == agent::NodeTree::kNone - 1);
+
+}  // namespace
 
 const QString& ServerTreeModel::NodeMimeType() {
     static const QString type = QStringLiteral("application/x-kestrelview-node");
@@ -50,16 +84,34 @@ QIcon ServerTreeModel::Icon(agent::Picture picture, agent::Picture selected) con
     return icon;
 }
 
+void ServerTreeModel::SetFilter(std::unique_ptr<const agent::PaneFilter> filter) {
+    beginResetModel();
+    filter_ = std::move(filter);
+    endResetModel();
+}
+
+void ServerTreeModel::DropPersistentIndexes() {
+    const QSignalBlocker quiet(this);
+    beginResetModel();
+    endResetModel();
+}
+
+QModelIndex ServerTreeModel::MakeIndex(std::size_t row, agent::NodeTree::Id node) const {
+    return createIndex(static_cast<int>(row), 0, Spread(node));
+}
+
 QModelIndex ServerTreeModel::IndexOf(agent::NodeTree::Id node) const {
     if (node == agent::NodeTree::kNone || !tree_.IsAlive(node)) {
         return {};
     }
-    return createIndex(static_cast<int>(tree_.Row(node)), 0, static_cast<quintptr>(node));
+    if (filter_) {
+        return filter_->Visible(node) ? MakeIndex(filter_->Row(node), node) : QModelIndex();
+    }
+    return MakeIndex(tree_.Row(node), node);
 }
 
 agent::NodeTree::Id ServerTreeModel::NodeOf(const QModelIndex& index) {
-    return index.isValid() ? static_cast<agent::NodeTree::Id>(index.internalId())
-                           : agent::NodeTree::kNone;
+    return index.isValid() ? Unspread(index.internalId()) : agent::NodeTree::kNone;
 }
 
 QModelIndex ServerTreeModel::IndexOfParent(agent::NodeTree::Id parent) const {
@@ -70,8 +122,9 @@ QModelIndex ServerTreeModel::index(int row, int column, const QModelIndex& paren
     if (!hasIndex(row, column, parent)) {
         return {};
     }
-    const auto& children = tree_.Children(NodeOf(parent));
-    return createIndex(row, column, static_cast<quintptr>(children[static_cast<std::size_t>(row)]));
+    const agent::NodeTree::Id node = NodeOf(parent);
+    const auto at = static_cast<std::size_t>(row);
+    return MakeIndex(at, filter_ ? filter_->Child(node, at) : tree_.Children(node)[at]);
 }
 
 QModelIndex ServerTreeModel::parent(const QModelIndex& child) const {
@@ -87,6 +140,9 @@ int ServerTreeModel::rowCount(const QModelIndex& parent) const {
         return 0;
     }
     const agent::NodeTree::Id node = NodeOf(parent);
+    if (filter_) {
+        return static_cast<int>(filter_->ChildCount(node));
+    }
     std::size_t count = tree_.ChildCount(node);
     if (hiding_ && node == hiddenParent_) {
         count -= hiddenCount_;
@@ -148,6 +204,11 @@ void ServerTreeModel::RowsAppended(agent::NodeTree::Id parent, std::size_t first
     if (count == 0) {
         return;
     }
+    if (filter_) {
+        // The filtered view shows no node newer than its search until the search is redone.
+        emit TreeChanged();
+        return;
+    }
     hiding_ = true;
     hiddenParent_ = parent;
     hiddenCount_ = count;
@@ -155,23 +216,37 @@ void ServerTreeModel::RowsAppended(agent::NodeTree::Id parent, std::size_t first
                     static_cast<int>(first + count - 1));
     hiding_ = false;
     endInsertRows();
+    emit TreeChanged();
 }
 
 void ServerTreeModel::RowsAboutToBeRemoved(agent::NodeTree::Id parent, std::size_t first,
                                            std::size_t count) {
     removing_ = true;
+    if (filter_) {
+        beginResetModel();
+        return;
+    }
     beginRemoveRows(IndexOfParent(parent), static_cast<int>(first),
                     static_cast<int>(first + count - 1));
 }
 
 void ServerTreeModel::RowsRemoved() {
-    endRemoveRows();
+    if (filter_) {
+        // The old result names dead nodes: show nothing until the search is redone.
+        filter_ = std::make_unique<agent::PaneFilter>();
+        endResetModel();
+    } else {
+        endRemoveRows();
+    }
     removing_ = false;
+    emit TreeChanged();
 }
 
 void ServerTreeModel::PicturesChanged(agent::NodeTree::Id node) {
     const QModelIndex changed = IndexOf(node);
-    emit dataChanged(changed, changed, {Qt::DecorationRole});
+    if (changed.isValid()) {
+        emit dataChanged(changed, changed, {Qt::DecorationRole});
+    }
 }
 
 }  // namespace kv::ui

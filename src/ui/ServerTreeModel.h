@@ -1,18 +1,21 @@
 #pragma once
 
 #include <array>
+#include <memory>
 
 #include <QAbstractItemModel>
 #include <QIcon>
 
 #include "agent/NodeTree.h"
+#include "agent/PaneFilter.h"
 
 namespace kv::ui {
 
 // The server pane as a Qt model: a thin adapter over the presentation model's node tree.
 // Indexes carry node ids; no item object exists per node. The tree reports appends after
 // the fact, so while an insertion is announced the parent's new rows are kept out of
-// rowCount.
+// rowCount. With a filter set, the model shows only the filter's nodes under the same ids,
+// so everything done with an index means the same node filtered or not.
 class ServerTreeModel : public QAbstractItemModel, private agent::NodeTree::Observer {
     Q_OBJECT
 
@@ -31,6 +34,15 @@ public:
     // move their current row by themselves meanwhile, halfway through the tree's change.
     bool Removing() const { return removing_; }
 
+    // Shows only what `filter` shows (null: the whole tree again), as one model reset.
+    void SetFilter(std::unique_ptr<const agent::PaneFilter> filter);
+    const agent::PaneFilter* Filter() const { return filter_.get(); }
+
+    // Invalidates every persistent index in one pass, without telling views: for a view that
+    // is going away, whose expanded indexes would otherwise leave Qt's books one by one.
+    void DropPersistentIndexes();
+
+    // The index of a node; invalid when the node is gone or the filter hides it.
     QModelIndex IndexOf(agent::NodeTree::Id node) const;
     static agent::NodeTree::Id NodeOf(const QModelIndex& index);
     // The icon of a picture, with `selected` as its picture in the selected state.
@@ -47,6 +59,10 @@ public:
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
     Qt::DropActions supportedDragActions() const override;
 
+signals:
+    // The tree's structure changed: a filter built before no longer covers it.
+    void TreeChanged();
+
 private:
     void RowsAppended(agent::NodeTree::Id parent, std::size_t first, std::size_t count) override;
     void RowsAboutToBeRemoved(agent::NodeTree::Id parent, std::size_t first,
@@ -54,8 +70,10 @@ private:
     void RowsRemoved() override;
     void PicturesChanged(agent::NodeTree::Id node) override;
     QModelIndex IndexOfParent(agent::NodeTree::Id parent) const;
+    QModelIndex MakeIndex(std::size_t row, agent::NodeTree::Id node) const;
 
     agent::NodeTree& tree_;
+    std::unique_ptr<const agent::PaneFilter> filter_;
     std::array<QPixmap, kPictureCount> pixmaps_;
     mutable std::array<QIcon, kPictureCount * kPictureCount> icons_;
     // While an append is announced, the last `hiddenCount_` children of `hiddenParent_`

@@ -1,7 +1,10 @@
 #include "ui/ServerTreeView.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
+
+#include "ui/ServerTreeModel.h"
 
 namespace kv::ui {
 
@@ -23,6 +26,78 @@ ServerTreeView::ServerTreeView(QWidget* parent) : QTreeView(parent) {
         colours.setColor(QPalette::Inactive, role, colours.color(QPalette::Active, role));
     }
     setPalette(colours);
+}
+
+ServerTreeView::~ServerTreeView() {
+    // A fully expanded tree holds an index per directory, each slow to unregister alone.
+    if (auto* tree = qobject_cast<ServerTreeModel*>(model())) {
+        tree->DropPersistentIndexes();
+    }
+}
+
+std::vector<agent::NodeTree::Id> ServerTreeView::ExpandedNodes() const {
+    std::vector<agent::NodeTree::Id> expanded;
+    const QAbstractItemModel* tree = model();
+    if (!tree) {
+        return expanded;
+    }
+    // Only the children of expanded nodes can be expanded themselves, as far as is shown.
+    std::vector<QModelIndex> pending{QModelIndex()};
+    while (!pending.empty()) {
+        const QModelIndex parent = pending.back();
+        pending.pop_back();
+        const int rows = tree->rowCount(parent);
+        for (int row = rows - 1; row >= 0; --row) {
+            const QModelIndex child = tree->index(row, 0, parent);
+            if (tree->rowCount(child) > 0 && isExpanded(child)) {
+                expanded.push_back(ServerTreeModel::NodeOf(child));
+                pending.push_back(child);
+            }
+        }
+    }
+    return expanded;
+}
+
+void ServerTreeView::ExpandNodes(const std::vector<agent::NodeTree::Id>& nodes) {
+    const auto* tree = static_cast<const ServerTreeModel*>(model());
+    // With a layout pending, each expansion is only noted; the layout then runs once.
+    scheduleDelayedItemsLayout();
+    for (agent::NodeTree::Id node : nodes) {
+        const QModelIndex index = tree->IndexOf(node);
+        if (index.isValid()) {
+            expand(index);
+        }
+    }
+}
+
+void ServerTreeView::ExpandAllBelow(const QModelIndex& index) {
+    const QAbstractItemModel* tree = model();
+    if (!tree || !index.isValid()) {
+        return;
+    }
+    scheduleDelayedItemsLayout();
+    std::vector<QModelIndex> pending{index};
+    while (!pending.empty()) {
+        const QModelIndex parent = pending.back();
+        pending.pop_back();
+        const int rows = tree->rowCount(parent);
+        if (rows == 0) {
+            continue;
+        }
+        expand(parent);
+        for (int row = 0; row < rows; ++row) {
+            pending.push_back(tree->index(row, 0, parent));
+        }
+    }
+}
+
+void ServerTreeView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Asterisk && currentIndex().isValid()) {
+        ExpandAllBelow(currentIndex());
+        event->accept();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
 }
 
 void ServerTreeView::mousePressEvent(QMouseEvent* event) {
