@@ -1,6 +1,7 @@
 #include "ui/ServerTreeModel.h"
 
 #include <QCoreApplication>
+#include <QFont>
 #include <QMimeData>
 #include <QSignalBlocker>
 
@@ -167,6 +168,14 @@ QVariant ServerTreeModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
         case Qt::ToolTipRole:
             return FromSjis(tree_.Caption(node));
+        case Qt::FontRole:
+            // Matches stand out from the ancestors shown only to place them.
+            if (filter_ && filter_->IsMatch(node)) {
+                QFont bold;
+                bold.setBold(true);
+                return bold;
+            }
+            return {};
         case Qt::DecorationRole:
             return Icon(tree_.PictureOf(node), tree_.SelectedPictureOf(node));
         default:

@@ -2,6 +2,7 @@
 // filter and the tree change, the pane's actions on filtered nodes, and the box's keys.
 
 #include <QAbstractItemModelTester>
+#include <QFont>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -73,6 +74,8 @@ private slots:
                  QStringList({"127.0.0.2", "  /", "    var", "      log", "        syslog"}));
         QCOMPARE(f.Box().Count()->text(), QStringLiteral("2 件"));
         QVERIFY(f.window->Tree()->isExpanded(f.Tree().IndexOf(f.log)));
+        QVERIFY(f.Tree().IndexOf(f.log).data(Qt::FontRole).value<QFont>().bold());
+        QVERIFY(!f.Tree().IndexOf(f.log).parent().data(Qt::FontRole).isValid());
 
         // A keystroke drops the search before it: only the last text counts.
         f.Box().Edit()->setText(QStringLiteral("x"));
