@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -121,6 +122,8 @@ void THttpCli::Run(HttpRequest kind) {
     requestUser_ = username_;
     requestPassword_ = password_;
     target_ = HttpUrl::Split(url_);
+    origin_ = target_;
+    failedIn_ = HttpState::Ready;
     authBasicState_ = 0;
     for (;;) {
         Exchange();
@@ -204,7 +207,8 @@ bool THttpCli::FollowsRelocation() {
 // A Basic challenge is answered once; a second 401 after the credentials ends the request.
 bool THttpCli::RetriesWithCredentials() {
     const HttpReplyParser::Reply& reply = parser_.Result();
-    if (replyStatus_ != 401 || requestUser_.empty() || requestPassword_.empty()) {
+    if (replyStatus_ != 401 || requestUser_.empty() || requestPassword_.empty() ||
+        !target_.SameServer(origin_)) {
         return false;
     }
     const bool basic = std::any_of(
@@ -257,12 +261,15 @@ void THttpCli::Connect() {
     peer.sin_family = AF_INET;
     peer.sin_port = htons(port);
     peer.sin_addr = address.address;
+    state_ = HttpState::NotConnected;
     if (connect(fd_, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
         const int error = errno;
         if (error != EINPROGRESS) {
             Fail(404, "can't connect: " + ErrorText(error), error);
         }
+        connecting_ = true;
         WaitFor(false);
+        connecting_ = false;
         int result = 0;
         socklen_t length = sizeof result;
         getsockopt(fd_, SOL_SOCKET, SO_ERROR, &result, &length);
@@ -290,7 +297,7 @@ std::string THttpCli::ComposeHeader() const {
         header.contentLength =
             requestBody_->size() - std::min(requestPosition_, requestBody_->size());
     }
-    if (authBasicState_ == 1) {
+    if (authBasicState_ == 1 && target_.SameServer(origin_)) {
         header.credentials = requestUser_ + ":" + requestPassword_;
     }
     return header.Compose();
@@ -322,7 +329,12 @@ void THttpCli::ReadReply() {
         if (got > 0) {
             Progress();
             const std::size_t size = static_cast<std::size_t>(got);
-            leftover = parser_.Feed(std::string_view(readBuffer_.data(), size)) < size;
+            try {
+                leftover = parser_.Feed(std::string_view(readBuffer_.data(), size)) < size;
+            } catch (const std::bad_alloc&) {
+                Fail(404, "Reply too large: memory ran out holding it", ENOMEM);
+            }
+            CheckReplySize();
             if (parser_.Result().hasStatusLine) {
                 replyStatus_ = parser_.Result().status;
                 replyReason_ = parser_.Result().reason;
@@ -361,14 +373,23 @@ void THttpCli::WaitFor(bool readable) {
         }
         const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(
             std::chrono::steady_clock::now() - lastProgress_);
+        if (connecting_ && connectTimeout_.count() > 0 && idle >= connectTimeout_) {
+            Fail(404,
+                 "Connect timed out: no connection after " +
+                     std::to_string(connectTimeout_.count()) + " ms",
+                 ETIMEDOUT);
+        }
         if (idle >= idleTimeout_) {
             Fail(404,
                  "Request timed out: nothing sent or received for " +
                      std::to_string(idleTimeout_.count()) + " ms",
                  ETIMEDOUT);
         }
+        const std::chrono::milliseconds limit = connecting_ && connectTimeout_.count() > 0
+                                                    ? std::min(connectTimeout_, idleTimeout_)
+                                                    : idleTimeout_;
         const auto wait =
-            std::min<std::chrono::milliseconds::rep>(kMaxWaitMs, (idleTimeout_ - idle).count());
+            std::min<std::chrono::milliseconds::rep>(kMaxWaitMs, (limit - idle).count());
         const bool ready =
             waiter_->Wait(fd_, readable ? Waiter::Direction::Readable : Waiter::Direction::Writable,
                           static_cast<int>(wait));
@@ -380,6 +401,18 @@ void THttpCli::WaitFor(bool readable) {
 
 void THttpCli::Progress() {
     lastProgress_ = std::chrono::steady_clock::now();
+}
+
+void THttpCli::CheckReplySize() {
+    std::uint64_t held = 0;
+    if (parser_.CurrentPhase() == HttpReplyParser::Phase::Header) {
+        held = parser_.Received();
+    } else if (replyBody_ != nullptr) {
+        held = replyBody_->size() - std::min(parser_.BodyStart(), replyBody_->size());
+    }
+    if (held > maxReplySize_) {
+        Fail(404, "Reply too large: more than " + std::to_string(maxReplySize_) + " bytes", EFBIG);
+    }
 }
 
 // What a reply that is not the result wrote into the reply body goes again.
@@ -415,6 +448,8 @@ void THttpCli::FailTransport(const std::string& reason, int error) {
 }
 
 void THttpCli::Fail(int status, const std::string& reason, int error) {
+    failedIn_ = state_;
+    connecting_ = false;
     CloseConnection();
     replyStatus_ = status;
     replyReason_ = reason;

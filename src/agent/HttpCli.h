@@ -35,7 +35,8 @@ enum class HttpRequest { Get, Post, Close };
 // when the reply has been read completely or fails with EHttpException (message: the
 // reason, error number: the status; 404 for transport failures). Replies of status 400 and
 // above fail, except 401 and 407, which the caller tests in ReplyStatus(). Basic
-// credentials are sent only after a 401 challenge, and only once per request.
+// credentials are sent only after a 401 challenge, only once per request, and only to the
+// host and port the request was first made to: a relocation elsewhere gets none.
 //
 // Not thread-safe, except Abort(). The wait for the socket goes through a Waiter, which may
 // run other work meanwhile; a request started from there is refused as busy.
@@ -69,6 +70,13 @@ public:
     // A request that moves no byte (connect, send or receive) for this long fails.
     std::chrono::milliseconds IdleTimeout() const { return idleTimeout_; }
     void SetIdleTimeout(std::chrono::milliseconds timeout) { idleTimeout_ = timeout; }
+    // A connection not up after this long fails; zero leaves the connect to the idle timeout.
+    std::chrono::milliseconds ConnectTimeout() const { return connectTimeout_; }
+    void SetConnectTimeout(std::chrono::milliseconds timeout) { connectTimeout_ = timeout; }
+    // A reply whose header or body held in memory grows past this many bytes fails with
+    // "Reply too large", long before memory runs out.
+    std::uint64_t MaxReplySize() const { return maxReplySize_; }
+    void SetMaxReplySize(std::uint64_t size) { maxReplySize_ = size; }
     // nullptr restores the defaults (poll, and the system's name lookup). Not owned.
     void SetWaiter(Waiter* waiter);
     void SetResolver(Resolver* resolver);
@@ -112,6 +120,9 @@ public:
     int AuthBasicState() const { return authBasicState_; }
     int LocationChangeCount() const { return locationChangeCount_; }
     HttpState State() const { return state_; }
+    // The state the last failed request was in when it failed (NotConnected: connecting;
+    // WaitingHeader or WaitingBody: waiting for the reply); Ready after a success.
+    HttpState FailedIn() const { return failedIn_; }
     // A kept-alive connection is open.
     bool Connected() const { return fd_ >= 0; }
 
@@ -130,6 +141,7 @@ private:
     void ReadReply();
     void WaitFor(bool readable);
     void Progress();
+    void CheckReplySize();
     void CutBackReplyBody();
     void CloseConnection();
     void Done(HttpRequest kind, int error);
@@ -148,6 +160,8 @@ private:
     bool followRelocation_ = true;
     int locationChangeMaxCount_ = 5;
     std::chrono::milliseconds idleTimeout_{60000};
+    std::chrono::milliseconds connectTimeout_{0};
+    std::uint64_t maxReplySize_ = std::uint64_t{512} << 20;
     std::unique_ptr<Waiter> ownWaiter_;
     Waiter* waiter_;
     Resolver* resolver_;
@@ -166,6 +180,10 @@ private:
     HttpRequest kind_ = HttpRequest::Get;
     bool post_ = false;
     HttpUrl target_;
+    // Where the request was first sent: the only server its credentials go to.
+    HttpUrl origin_;
+    HttpState failedIn_ = HttpState::Ready;
+    bool connecting_ = false;
     std::string requestUser_;
     std::string requestPassword_;
     int authBasicState_ = 0;

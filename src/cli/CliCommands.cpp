@@ -4,6 +4,8 @@
 
 #include "cli/ConvertCommand.h"
 #include "cli/DefaultSettingCommands.h"
+#include "cli/FleetCommands.h"
+#include "cli/FleetRun.h"
 #include "cli/RemoteTextCommands.h"
 #include "cli/ServerListCommands.h"
 #include "cli/SettingTextCommands.h"
@@ -15,6 +17,12 @@ namespace {
 
 constexpr std::string_view kProgram = "kestrelviewctl";
 constexpr std::size_t kSummaryColumn = 34;
+constexpr std::size_t kAnyCount = 256;
+
+std::vector<CommandOption> WithDryRun(std::vector<CommandOption> options) {
+    options.push_back({"--dry-run", false});
+    return options;
+}
 
 std::string Synopsis(const CliCommand& command) {
     std::string line(command.name);
@@ -101,16 +109,34 @@ const std::vector<CliCommand>& CliCommands() {
          RunPutSetting,
          true},
         {"fetch-all",
-         "DIR",
+         "DIR [FLEET]",
          "fetch every server's setting text into DIR/ADDRESS.txt",
-         {{}, 1, 1},
-         RunFetchAll,
+         {cli::FleetOptions::Syntax(false), 1, 1},
+         cli::RunFetchAll,
+         true},
+        {"push-all",
+         "DIR [FLEET] [--dry-run] [--yes]",
+         "upload DIR/ADDRESS.txt to each listed server that has one",
+         {WithDryRun(cli::FleetOptions::Syntax(true)), 1, 1},
+         cli::RunPushAll,
+         true},
+        {"diff",
+         "DIR [ADDRESS]... [FLEET]",
+         "show how each server's setting differs from DIR/ADDRESS.txt",
+         {cli::FleetOptions::Syntax(false), 1, kAnyCount},
+         cli::RunDiff,
+         true},
+        {"check",
+         "[ADDRESS]... [FLEET]",
+         "ask each server for its setting: reachable, credentials, time",
+         {cli::FleetOptions::Syntax(false), 0, kAnyCount},
+         cli::RunCheck,
          true},
         {"distribute",
-         "",
+         "[FLEET] [--yes]",
          "upload the default setting to every server of Server.csv",
-         {},
-         RunDistribute,
+         {cli::FleetOptions::Syntax(true), 0, 0},
+         cli::RunDistribute,
          true},
         {"view", "ADDRESS PATH", "print a file of the Agent's machine", {{}, 2, 2}, RunView, true},
         {"log",
@@ -167,6 +193,18 @@ std::string CliHelpText() {
     text += "\nCommands that talk to Agents:\n";
     AppendCommands(text, true);
     text +=
+        "\nFLEET, the options of the commands that run over many servers:\n"
+        "  --jobs N              requests in flight at once, each on its own connection,\n"
+        "                        1 to 256 (default 32; 1 goes one server after another)\n"
+        "  --connect-timeout SECONDS\n"
+        "                        give up a connection not up after this long (default 5)\n"
+        "  --json                report one JSON object per server per line, then a summary\n"
+        "  --yes                 upload without asking (required without a terminal)\n"
+        "  --dry-run             push-all: show the differences, send nothing\n"
+        "They end with one line per server in Server.csv order (address, name, result,\n"
+        "seconds, reason of a failure) and a summary; Ctrl+C starts no further request and\n"
+        "lets the running ones end. diff and push-all --dry-run exit 1 when a setting\n"
+        "differs.\n"
         "\nFILE and DIR are relative to the working directory. Results go to standard output,\n"
         "messages to standard error. Exit status: 0 success, 1 failure, 2 usage error.\n"
         "Run discover without --to only inside a private network.\n";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <istream>
 #include <memory>
 #include <stdexcept>
@@ -19,6 +20,9 @@ struct CliContext {
     // Ends in "/".
     std::string dataDir;
     std::unique_ptr<AgentSession> session;
+    // What a command that runs several sessions at once sets each of them up with.
+    agent::ConnectionSettings connection;
+    std::chrono::seconds timeout{60};
 
     std::string DataFile(std::string_view name) const { return dataDir + std::string(name); }
 

@@ -78,10 +78,13 @@ int RunCli(const CliEnvironment& environment, std::istream& in, std::ostream& ou
             dataDirOption = {"--data-dir", *line.options.dataDir};
         }
         CliContext context{
-            terminal, in,
+            terminal,
+            in,
             settings::ResolveDataDirectory(dataDirOption, environment.dataDirVariable,
                                            environment.executablePath),
-            nullptr};
+            nullptr,
+            connection,
+            std::chrono::seconds(line.options.timeoutSeconds)};
         if (command->needsNetwork) {
             context.session = std::make_unique<AgentSession>(
                 connection, std::chrono::seconds(line.options.timeoutSeconds));

@@ -7,6 +7,7 @@
 #include "settings/FetchAndSave.h"
 #include "settings/ImportExport.h"
 #include "settings/SettingLine.h"
+#include "store/FileLock.h"
 
 namespace kv::cli {
 
@@ -33,6 +34,7 @@ int RunImport(CliContext& context, const CommandArguments& arguments) {
     }
     const settings::ImportResult result = settings::ImportWatchRows(source);
 
+    const store::FileLock lock(context.DataFile(settings::kDefaultRowsFile));
     // Only the rows change: env.csv is not written at all, so the mail settings stay byte
     // for byte. Kestrelview.cnf keeps its header; its records become the imported rows.
     store::TMlb2 rows = LoadDataTable(context.DataFile(settings::kDefaultRowsFile));
@@ -46,26 +48,6 @@ int RunImport(CliContext& context, const CommandArguments& arguments) {
     rows.SaveToFile(context.DataFile(settings::kDefaultRowsFile));
     context.terminal.Message(settings::ImportSummary(result));
     return 0;
-}
-
-int RunDistribute(CliContext& context, const CommandArguments&) {
-    store::ServerList servers = LoadServerList(context);
-    if (servers.Count() == 0) {
-        return 0;
-    }
-    servers.Entry(0).SettingText = LoadLocalDefault(context).SettingText;
-    bool failed = false;
-    settings::FetchAndSave walk(
-        servers, settings::FetchAndSave::Requests::Over(context.Session().Requests()),
-        [&](const settings::FetchAndSave::Report& report) {
-            if (!report.Message.empty()) {
-                context.terminal.Message(report.Message);
-            }
-            failed = failed || report.outcome != settings::FetchAndSave::Outcome::Uploaded;
-        });
-    // Every listed server takes the default; the local files stay as they are.
-    walk.Distribute([](std::size_t) { return true; }, [](const std::string&) {});
-    return failed ? 1 : 0;
 }
 
 }  // namespace kv::cli

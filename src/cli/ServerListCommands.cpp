@@ -10,7 +10,9 @@
 #include "agent/AddServerCheck.h"
 #include "agent/Discovery.h"
 #include "cli/DataFiles.h"
+#include "settings/DefaultSettingStore.h"
 #include "settings/WatchSetting.h"
+#include "store/FileLock.h"
 
 namespace kv::cli {
 
@@ -40,6 +42,7 @@ int RunServers(CliContext& context, const CommandArguments&) {
 
 int RunRemove(CliContext& context, const CommandArguments& arguments) {
     const std::string address = context.terminal.FromArgument(arguments.Positional(0), "ADDRESS");
+    const store::FileLock lock(context.DataFile(settings::kServerListFile));
     store::ServerList servers = LoadServerList(context);
     const std::optional<std::size_t> index = servers.IndexOf(address);
     if (!index) {
@@ -65,6 +68,7 @@ int RunAdd(CliContext& context, const CommandArguments& arguments) {
         context.terminal.Message(agent::AddServerCheck::InvalidAddressMessage());
         return 1;
     }
+    const store::FileLock lock(context.DataFile(settings::kServerListFile));
     store::ServerList servers = LoadServerList(context);
     agent::AddServerCheck check(context.Session().Requests(), servers);
     const agent::AddServerCheck::Result result = check.TryAddress(*address);
@@ -85,6 +89,10 @@ int RunDiscover(CliContext& context, const CommandArguments& arguments) {
     const int waitSeconds = arguments.Number("--wait", 0, kMaxWaitSeconds, kDefaultWaitSeconds);
     const std::string destination =
         arguments.Value("--to").value_or(std::string(agent::TUdpSocket::kBroadcastAddress));
+    std::optional<store::FileLock> lock;
+    if (arguments.Has("--save")) {
+        lock.emplace(context.DataFile(settings::kServerListFile));
+    }
     store::ServerList servers = LoadServerList(context);
     agent::Discovery discovery;
     discovery.Start(context.Session().Port(), destination);

@@ -55,6 +55,27 @@ int CreateTemporary(const std::string& target, std::string& tempPath) {
     return -1;
 }
 
+// Gives the finished unnamed file a fresh temporary name beside `target`: linkat cannot
+// replace a file, the rename that follows does. Through /proc, which needs no privilege.
+int LinkUnnamed(int fd, const std::string& target, std::string& tempPath) {
+    static std::mt19937_64 random{std::random_device{}()};
+    const std::string source = "/proc/self/fd/" + std::to_string(fd);
+    constexpr int kAttempts = 100;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        tempPath = target + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(random());
+        if (linkat(AT_FDCWD, source.c_str(), AT_FDCWD, tempPath.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+            // Without /proc, the descriptor itself (a privilege some systems grant).
+            (errno == ENOENT && linkat(fd, "", AT_FDCWD, tempPath.c_str(), AT_EMPTY_PATH) == 0)) {
+            return 0;
+        }
+        if (errno != EEXIST) {
+            break;
+        }
+    }
+    tempPath.clear();
+    return -1;
+}
+
 bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t written = write(fd, bytes.data(), bytes.size());
@@ -87,10 +108,16 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
     if (access(target.c_str(), F_OK) == 0 && access(target.c_str(), W_OK) != 0) {
         Fail(path, errno);
     }
+    // The content is written into a file without a name, so a program killed while writing
+    // leaves nothing behind; it gets a name only once it is complete, for the rename.
+    int fd = open(DirectoryOf(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    const bool unnamed = fd >= 0;
     std::string tempPath;
-    const int fd = CreateTemporary(target, tempPath);
-    if (fd < 0) {
-        Fail(path, errno);
+    if (!unnamed) {
+        fd = CreateTemporary(target, tempPath);
+        if (fd < 0) {
+            Fail(path, errno);
+        }
     }
     struct stat old {};
     if (stat(target.c_str(), &old) == 0) {
@@ -101,6 +128,9 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
     if (!WriteAll(fd, bytes) || fsync(fd) != 0) {
         error = errno;
     }
+    if (error == 0 && unnamed && LinkUnnamed(fd, target, tempPath) != 0) {
+        error = errno;
+    }
     if (close(fd) != 0 && error == 0) {
         error = errno;
     }
@@ -108,7 +138,9 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
         error = errno;
     }
     if (error != 0) {
-        unlink(tempPath.c_str());
+        if (!tempPath.empty()) {
+            unlink(tempPath.c_str());
+        }
         Fail(path, error);
     }
     SyncDirectory(DirectoryOf(target));
