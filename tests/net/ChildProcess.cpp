@@ -84,6 +84,9 @@ int ChildProcess::Wait(std::chrono::milliseconds timeout) {
         const pid_t done = waitpid(pid_, &status, WNOHANG);
         if (done == pid_) {
             reaped_ = true;
+            // What the child wrote last is still in the pipe.
+            while (ReadSome(std::chrono::steady_clock::now() + std::chrono::milliseconds(100))) {
+            }
             return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         }
         if (std::chrono::steady_clock::now() >= deadline) {

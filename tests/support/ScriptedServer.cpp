@@ -27,18 +27,31 @@ std::size_t ContentLength(const std::string& header) {
 
 }  // namespace
 
-ScriptedServer::ScriptedServer(std::vector<Reply> script) : script_(std::move(script)) {
+ScriptedServer::ScriptedServer(std::vector<Reply> script)
+    : ScriptedServer(std::move(script), "127.0.0.1", 0) {}
+
+ScriptedServer::ScriptedServer(std::vector<Reply> script, const std::string& address,
+                               std::uint16_t port)
+    : script_(std::move(script)), address_(address) {
+    sockaddr_in socketAddress{};
+    socketAddress.sin_family = AF_INET;
+    socketAddress.sin_port = htons(port);
+    if (inet_pton(AF_INET, address.c_str(), &socketAddress.sin_addr) != 1 ||
+        (ntohl(socketAddress.sin_addr.s_addr) >> 24) != 127) {
+        throw std::runtime_error("ScriptedServer: " + address + " is no loopback address");
+    }
+    Listen(socketAddress);
+}
+
+void ScriptedServer::Listen(sockaddr_in address) {
     listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
     if (listenFd_ < 0 ||
         bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(listenFd_, 8) != 0 ||
+        listen(listenFd_, 64) != 0 ||
         getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
         pipe2(stopPipe_, O_CLOEXEC) != 0) {
-        throw std::runtime_error("ScriptedServer: cannot listen on 127.0.0.1");
+        throw std::runtime_error("ScriptedServer: cannot listen on " + address_);
     }
     port_ = ntohs(address.sin_port);
     thread_ = std::thread(&ScriptedServer::Serve, this);
@@ -54,7 +67,7 @@ ScriptedServer::~ScriptedServer() {
 }
 
 std::string ScriptedServer::Url(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + path;
+    return "http://" + address_ + ":" + std::to_string(port_) + path;
 }
 
 std::vector<ScriptedServer::Request> ScriptedServer::Requests() const {

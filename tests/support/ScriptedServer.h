@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include <netinet/in.h>
+
 namespace kv::test {
 
 // A scriptable, possibly misbehaving HTTP server on 127.0.0.1 for tests. It listens on a
@@ -41,12 +43,15 @@ public:
     };
 
     explicit ScriptedServer(std::vector<Reply> script);
+    // On a loopback address of the test's choice (127.0.0.0/8) and, unless 0, a given port:
+    // a fleet of servers on one port.
+    ScriptedServer(std::vector<Reply> script, const std::string& address, std::uint16_t port);
     ~ScriptedServer();
     ScriptedServer(const ScriptedServer&) = delete;
     ScriptedServer& operator=(const ScriptedServer&) = delete;
 
     std::uint16_t Port() const { return port_; }
-    // "http://127.0.0.1:" + port + path
+    // "http://" + address + ":" + port + path
     std::string Url(const std::string& path) const;
     // Requests completely read so far, in order. A copy, taken under the server's lock: keep
     // it in a variable (`const auto requests = server.Requests();`) before taking references
@@ -56,6 +61,7 @@ public:
     int Connections() const { return connections_; }
 
 private:
+    void Listen(sockaddr_in address);
     void Serve();
     bool ReadRequest(int fd, std::string& request);
     bool SendAll(int fd, const std::string& bytes);
@@ -68,6 +74,7 @@ private:
     int NextConnection(int kept);
 
     std::vector<Reply> script_;
+    std::string address_ = "127.0.0.1";
     int listenFd_ = -1;
     int stopPipe_[2] = {-1, -1};
     std::uint16_t port_ = 0;
