@@ -1,10 +1,14 @@
+#include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "ChildProcess.h"
 #include "RunningAgent.h"
 #include "cli/ProcessRun.h"
+#include "store/FileLock.h"
 #include "support/ScriptedServer.h"
 #include "support/TempDir.h"
 #include "text/Cp932.h"
@@ -221,6 +225,20 @@ TEST_F(CliServersTest, DiscoverWithoutAnswers) {
                             {"discover", "--to", "127.0.0.1", "--wait", "1", "--save"});
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, "");
+}
+
+// A change of Server.csv waits for the lock that the window or another kestrelviewctl holds
+// while it reads and writes the list, and then works on what that one wrote.
+TEST_F(CliServersTest, RemoveWaitsForTheServerListLock) {
+    data.Write("Server.csv", kHeader + Record("a", "127.0.0.2"));
+    std::optional<store::FileLock> lock(std::in_place, data.File("Server.csv"));
+    test::ChildProcess remove(
+        {test::BinDir() + "/kestrelviewctl", "--data-dir", data.Path(), "remove", "127.0.0.3"});
+    EXPECT_EQ(remove.Wait(std::chrono::milliseconds(300)), -1);
+    data.Write("Server.csv", kHeader + Record("a", "127.0.0.2") + Record("b", "127.0.0.3"));
+    lock.reset();
+    EXPECT_EQ(remove.Wait(std::chrono::seconds(10)), 0) << remove.Output();
+    EXPECT_EQ(data.Read("Server.csv"), kHeader + Record("a", "127.0.0.2"));
 }
 
 }  // namespace

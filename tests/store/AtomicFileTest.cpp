@@ -1,3 +1,4 @@
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -8,6 +9,7 @@
 #include <unistd.h>
 
 #include "store/AtomicFile.h"
+#include "store/FileLock.h"
 #include "store/InOutError.h"
 #include "store/TMlb2.h"
 #include "support/TempDir.h"
@@ -148,6 +150,56 @@ TEST(AtomicFile, ReadOnlyFileIsNotReplaced) {
     EXPECT_EQ(WEXITSTATUS(status), 1) << "2: written over, 0: wrong message";
     EXPECT_EQ(dir.Read("Server.csv"), kOld);
     EXPECT_EQ(Listing(dir.Path()), "Server.csv ");
+}
+
+// The content is written without a name: a writer killed at any moment leaves the old file
+// and nothing beside it.
+TEST(AtomicFile, WriterKilledMidwayLeavesNoTemporary) {
+    test::TempDir dir;
+    dir.Write("Server.csv", kOld);
+    const std::string big(256u << 20, 'n');
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        WriteFileAtomically(dir.File("Server.csv"), big);
+        _exit(0);
+    }
+    usleep(30000);
+    kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(Listing(dir.Path()), "Server.csv ");
+    const std::string now = dir.Read("Server.csv");
+    EXPECT_TRUE(now == kOld || now == big) << now.size();
+}
+
+// The lock is held across processes: the second taker waits until the first lets go, and
+// then sees what the first wrote.
+TEST(FileLock, SecondTakerWaitsForTheFirst) {
+    test::TempDir dir;
+    dir.Write("Server.csv", "before");
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const store::FileLock lock(dir.File("Server.csv"));
+        (void)!write(ready[1], "x", 1);
+        usleep(300000);
+        WriteFileAtomically(dir.File("Server.csv"), "after");
+        _exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    {
+        const store::FileLock lock(dir.File("Server.csv"));
+        EXPECT_EQ(dir.Read("Server.csv"), "after");
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    close(ready[0]);
+    close(ready[1]);
+    EXPECT_TRUE(std::filesystem::exists(store::FileLock::LockPathOf(dir.File("Server.csv"))));
 }
 
 TEST(AtomicFile, ReadWholeFile) {
