@@ -126,8 +126,9 @@ FleetResult Compare(AgentSession& session, const FleetTarget& target, const std:
 }
 
 int RunAndReport(CliContext& context, const FleetOptions& options,
-                 const std::vector<FleetTarget>& targets, const FleetJob& job) {
-    const std::vector<FleetResult> results = RunFleet(context, options, targets, job);
+                 const std::vector<FleetTarget>& targets, const FleetJob& job,
+                 OnInterrupt onInterrupt = OnInterrupt::AbortRunning) {
+    const std::vector<FleetResult> results = RunFleet(context, options, targets, job, onInterrupt);
     for (const FleetResult& result : results) {
         if (!options.json) {
             context.terminal.Print(result.output);
@@ -190,10 +191,12 @@ int RunDistribute(CliContext& context, const CommandArguments& arguments) {
             Refused(context, options, PlanOf("upload the default setting to", targets))) {
         return refused;
     }
-    return RunAndReport(context, options, targets,
-                        [&](AgentSession& session, const FleetTarget& target) {
-                            return Upload(session, target, text);
-                        });
+    return RunAndReport(
+        context, options, targets,
+        [&](AgentSession& session, const FleetTarget& target) {
+            return Upload(session, target, text);
+        },
+        OnInterrupt::FinishRunning);
 }
 
 int RunPushAll(CliContext& context, const CommandArguments& arguments) {
@@ -232,14 +235,16 @@ int RunPushAll(CliContext& context, const CommandArguments& arguments) {
             Refused(context, options, PlanOf("upload the files of " + dir + " to", pushed))) {
         return refused;
     }
-    return RunAndReport(context, options, targets,
-                        [&](AgentSession& session, const FleetTarget& target) {
-                            const auto text = texts.find(target.address);
-                            if (text == texts.end()) {
-                                return Skipped("no " + SettingFile(dir, target.address));
-                            }
-                            return Upload(session, target, text->second);
-                        });
+    return RunAndReport(
+        context, options, targets,
+        [&](AgentSession& session, const FleetTarget& target) {
+            const auto text = texts.find(target.address);
+            if (text == texts.end()) {
+                return Skipped("no " + SettingFile(dir, target.address));
+            }
+            return Upload(session, target, text->second);
+        },
+        OnInterrupt::FinishRunning);
 }
 
 int RunDiff(CliContext& context, const CommandArguments& arguments) {

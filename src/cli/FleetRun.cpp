@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include <unistd.h>
 
@@ -23,7 +24,7 @@ constexpr auto kProgressInterval = std::chrono::milliseconds(200);
 
 std::atomic<bool> interrupted{false};
 
-extern "C" void OnInterrupt(int) {
+extern "C" void NoteInterrupt(int) {
     interrupted = true;
 }
 
@@ -33,7 +34,7 @@ public:
     InterruptFlag() {
         interrupted = false;
         struct sigaction action {};
-        action.sa_handler = OnInterrupt;
+        action.sa_handler = NoteInterrupt;
         sigemptyset(&action.sa_mask);
         sigaction(SIGINT, &action, &previous_);
     }
@@ -107,7 +108,8 @@ std::vector<CommandOption> FleetOptions::Syntax(bool confirms) {
 }
 
 std::vector<FleetResult> RunFleet(CliContext& context, const FleetOptions& options,
-                                  const std::vector<FleetTarget>& targets, const FleetJob& job) {
+                                  const std::vector<FleetTarget>& targets, const FleetJob& job,
+                                  OnInterrupt onInterrupt) {
     std::vector<FleetResult> results(targets.size());
     const InterruptFlag interruptFlag;
     std::mutex mutex;
@@ -116,9 +118,14 @@ std::vector<FleetResult> RunFleet(CliContext& context, const FleetOptions& optio
     std::size_t finished = 0;
     std::size_t failed = 0;
     std::size_t running = 0;
+    std::vector<AgentSession*> sessions;
 
     const auto work = [&] {
         AgentSession session(context.connection, context.timeout, options.connectTimeout);
+        {
+            const std::lock_guard lock(mutex);
+            sessions.push_back(&session);
+        }
         for (;;) {
             std::size_t index = 0;
             {
@@ -149,6 +156,8 @@ std::vector<FleetResult> RunFleet(CliContext& context, const FleetOptions& optio
             }
             changed.notify_all();
         }
+        const std::lock_guard lock(mutex);
+        std::erase(sessions, &session);
         changed.notify_all();
     };
 
@@ -173,6 +182,12 @@ std::vector<FleetResult> RunFleet(CliContext& context, const FleetOptions& optio
                 std::cerr << "\r" << finished << "/" << targets.size() << " done, " << failed
                           << " failed" << (interrupted ? ", stopping" : "") << "\x1b[K"
                           << std::flush;
+            }
+            if (interrupted && onInterrupt == OnInterrupt::AbortRunning) {
+                // Again at every pass: an abort between two requests of a job is not kept.
+                for (AgentSession* session : sessions) {
+                    session->Abort();
+                }
             }
             changed.wait_for(lock, kProgressInterval);
         }

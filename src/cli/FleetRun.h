@@ -43,12 +43,17 @@ struct FleetResult {
 
 using FleetJob = std::function<FleetResult(AgentSession& session, const FleetTarget& target)>;
 
+// What Ctrl+C does to the requests in flight: uploads finish, so that none is cut in half;
+// fetches, which change nothing on the Agents, are abandoned at once.
+enum class OnInterrupt { FinishRunning, AbortRunning };
+
 // Runs `job` for every target, `options.jobs` at a time, each in flight on a session (and
-// so a connection) of its own. Ctrl+C stops the starting of jobs; the running ones end as
-// they would, so nothing goes half-sent, and the rest stay NotStarted. On a terminal a
-// progress line goes to standard error meanwhile. Results are in the order of `targets`.
+// so a connection) of its own. Ctrl+C stops the starting of jobs, the running ones go as
+// `onInterrupt` says, and the rest stay NotStarted. On a terminal a progress line goes to
+// standard error meanwhile. Results are in the order of `targets`.
 std::vector<FleetResult> RunFleet(CliContext& context, const FleetOptions& options,
-                                  const std::vector<FleetTarget>& targets, const FleetJob& job);
+                                  const std::vector<FleetTarget>& targets, const FleetJob& job,
+                                  OnInterrupt onInterrupt);
 
 // The outputs, one line per server and a summary (JSON lines with --json); the exit
 // status: 0 when every server's job succeeded, 1 otherwise. `differs` results count as
