@@ -206,7 +206,14 @@ int RunPushAll(CliContext& context, const CommandArguments& arguments) {
     if (options.dryRun) {
         return RunAndReport(context, options, targets,
                             [&](AgentSession& session, const FleetTarget& target) {
-                                return Compare(session, target, SettingFile(dir, target.address));
+                                const std::string file = SettingFile(dir, target.address);
+                                std::string text;
+                                if (store::ReadWholeFile(file, text)) {
+                                    if (const auto unfit = UnfitForUpload(text)) {
+                                        return Failed(file + ": " + *unfit);
+                                    }
+                                }
+                                return Compare(session, target, file);
                             });
     }
     // Every file is read and checked before anything is sent: one that would split or

@@ -148,6 +148,7 @@ TEST(CliFleet, FetchEditDiffAndPushAll) {
     Fleet fleet({
         std::vector<Reply>{Answer(Setting("a")),
                            Answer(Setting("a")),
+                           Answer(Setting("a")),
                            {"HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n"}},
         std::vector<Reply>{Answer(Setting("b")), Answer(Setting("b"))},
         std::nullopt,
@@ -176,7 +177,12 @@ TEST(CliFleet, FetchEditDiffAndPushAll) {
     const auto refused = fleet.Run({"push-all", dir, "--yes"});
     EXPECT_EQ(refused.status, 1);
     EXPECT_NE(refused.err.find("127.0.0.3.txt: line 1"), std::string::npos) << refused.err;
-    EXPECT_EQ(fleet.Server(0)->Requests().size(), 2u);
+    // A dry run shows the differences and the unfit file, and only fetches.
+    const auto dry = fleet.Run({"push-all", dir, "--dry-run"});
+    EXPECT_EQ(dry.status, 1);
+    EXPECT_NE(dry.out.find("  row 1 SearchCount: \"2\" -> \"5\"\n"), std::string::npos) << dry.out;
+    EXPECT_NE(dry.out.find("127.0.0.3.txt: line 1"), std::string::npos) << dry.out;
+    EXPECT_EQ(fleet.Server(0)->Requests().size(), 3u);
     EXPECT_EQ(fleet.Server(1)->Requests().size(), 2u);
 
     std::remove(fleet.work.File("127.0.0.3.txt").c_str());
@@ -184,9 +190,9 @@ TEST(CliFleet, FetchEditDiffAndPushAll) {
     EXPECT_EQ(pushed.status, 0) << pushed.out << pushed.err;
     EXPECT_TRUE(pushed.out.ends_with("1 done, 0 failed, 2 skipped\n")) << pushed.out;
     const auto requests = fleet.Server(0)->Requests();
-    ASSERT_EQ(requests.size(), 3u);
-    const std::string body = requests[2].bytes.substr(requests[2].bytes.find("\r\n\r\n") + 4);
-    EXPECT_TRUE(requests[2].bytes.starts_with(posted));
+    ASSERT_EQ(requests.size(), 4u);
+    const std::string body = requests[3].bytes.substr(requests[3].bytes.find("\r\n\r\n") + 4);
+    EXPECT_TRUE(requests[3].bytes.starts_with(posted));
     // The log line left out, the entry's own name in the mail line, subject in EUC-JP.
     EXPECT_EQ(body, "\"/var/log/app.log\",\"" + Sjis("エラー") +
                         "\",\"5\",\"ops@x\",\"run.sh\"\r\n\"" + SjisToEuc(Sjis("障害")) +
