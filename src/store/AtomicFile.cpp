@@ -40,7 +40,8 @@ std::string DirectoryOf(const std::string& path) {
 
 // Creates a fresh temporary beside `target`; the mode follows the umask like a plain create.
 int CreateTemporary(const std::string& target, std::string& tempPath) {
-    static std::mt19937_64 random{std::random_device{}()};
+    // One per thread: a fleet command saves from several at once.
+    thread_local std::mt19937_64 random{std::random_device{}()};
     constexpr int kAttempts = 100;
     int error = EEXIST;
     for (int attempt = 0; attempt < kAttempts && error == EEXIST; ++attempt) {
@@ -58,7 +59,8 @@ int CreateTemporary(const std::string& target, std::string& tempPath) {
 // Gives the finished unnamed file a fresh temporary name beside `target`: linkat cannot
 // replace a file, the rename that follows does. Through /proc, which needs no privilege.
 int LinkUnnamed(int fd, const std::string& target, std::string& tempPath) {
-    static std::mt19937_64 random{std::random_device{}()};
+    // One per thread: a fleet command saves from several at once.
+    thread_local std::mt19937_64 random{std::random_device{}()};
     const std::string source = "/proc/self/fd/" + std::to_string(fd);
     constexpr int kAttempts = 100;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
