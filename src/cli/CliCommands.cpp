@@ -202,9 +202,9 @@ std::string CliHelpText() {
         "  --yes                 upload without asking (required without a terminal)\n"
         "  --dry-run             push-all: show the differences, send nothing\n"
         "They end with one line per server in Server.csv order (address, name, result,\n"
-        "seconds, reason of a failure) and a summary; Ctrl+C starts no further request and\n"
-        "lets the running ones end. diff and push-all --dry-run exit 1 when a setting\n"
-        "differs.\n"
+        "seconds, reason of a failure) and a summary. Ctrl+C starts no further request,\n"
+        "abandons the fetches under way and lets the uploads under way end. diff and\n"
+        "push-all --dry-run exit 1 when a setting differs.\n"
         "\nFILE and DIR are relative to the working directory. Results go to standard output,\n"
         "messages to standard error. Exit status: 0 success, 1 failure, 2 usage error.\n"
         "Run discover without --to only inside a private network.\n";
@@ -212,8 +212,15 @@ std::string CliHelpText() {
 }
 
 std::string CliCommandHelp(const CliCommand& command) {
-    return "Usage: " + std::string(kProgram) + " [OPTION]... " + Synopsis(command) + "\n" +
-           std::string(command.summary) + "\n";
+    std::string text = "Usage: " + std::string(kProgram) + " [OPTION]... " + Synopsis(command) +
+                       "\n" + std::string(command.summary) + "\n";
+    if (command.usage.find("[FLEET]") != std::string_view::npos) {
+        text +=
+            "FLEET: --jobs N (default 32), --connect-timeout SECONDS (default 5), --json; see "
+            "'" +
+            std::string(kProgram) + " --help'\n";
+    }
+    return text;
 }
 
 }  // namespace kv::cli
