@@ -9,6 +9,7 @@ packages=(
   fonts-ipafont-gothic
   iproute2 curl
   xvfb xauth imagemagick xdotool
+  libcurl4-openssl-dev python3-aiosmtpd
 )
 missing=()
 for p in "${packages[@]}"; do

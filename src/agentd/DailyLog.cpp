@@ -1,11 +1,13 @@
 #include "agentd/DailyLog.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <utility>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -85,8 +87,41 @@ std::string DailyLog::TodayDiskPath() const {
     return directory_ + "/" + FileName(clock_());
 }
 
+void DailyLog::KeepDays(int days) {
+    const std::lock_guard lock(mutex_);
+    keepDays_ = days;
+    prunedOn_.clear();
+}
+
+void DailyLog::Prune() {
+    if (keepDays_ <= 0) {
+        return;
+    }
+    // Names compare as dates: the oldest kept day's name is the cut.
+    const std::string oldestKept = FileName(clock_(), keepDays_);
+    DIR* stream = opendir(directory_.c_str());
+    if (stream == nullptr) {
+        return;
+    }
+    while (const dirent* item = readdir(stream)) {
+        const std::string_view name = item->d_name;
+        const bool dated = name.size() == oldestKept.size() && name.ends_with(".log") &&
+                           std::all_of(name.begin(), name.begin() + 8,
+                                       [](char c) { return c >= '0' && c <= '9'; });
+        if (dated && name < oldestKept) {
+            ::unlinkat(dirfd(stream), item->d_name, 0);
+        }
+    }
+    closedir(stream);
+}
+
 void DailyLog::Append(std::string_view sjisText) {
+    const std::lock_guard lock(mutex_);
     const std::time_t now = clock_();
+    if (const std::string today = FileName(now); today != prunedOn_) {
+        prunedOn_ = today;
+        Prune();
+    }
     std::tm local{};
     localtime_r(&now, &local);
     std::string line = Format(local, "%Y/%m/%d %H:%M:%S ");
