@@ -1,12 +1,18 @@
 #include "agentd/Agent.h"
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <stdexcept>
 #include <utility>
 
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
 #include <unistd.h>
 
 #include "text/Cp932.h"
@@ -80,6 +86,55 @@ std::string RemoteLogDir(const std::string& root, const std::string& logDir) {
     return logDir;
 }
 
+// The address mails name: the configured one, the listening one, else the first address
+// of an interface that is up and not the loopback.
+std::string MailAddressOfHost(const AgentOptions& options) {
+    if (!options.ipAddress.empty()) {
+        return options.ipAddress;
+    }
+    if (options.listen != "0.0.0.0") {
+        return options.listen;
+    }
+    std::string found = "127.0.0.1";
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) {
+        return found;
+    }
+    for (const ifaddrs* item = list; item != nullptr; item = item->ifa_next) {
+        if (item->ifa_addr == nullptr || item->ifa_addr->sa_family != AF_INET ||
+            (item->ifa_flags & IFF_UP) == 0 || (item->ifa_flags & IFF_LOOPBACK) != 0) {
+            continue;
+        }
+        std::array<char, INET_ADDRSTRLEN> text{};
+        const auto* address = reinterpret_cast<const sockaddr_in*>(item->ifa_addr);
+        inet_ntop(AF_INET, &address->sin_addr, text.data(), text.size());
+        found = text.data();
+        break;
+    }
+    freeifaddrs(list);
+    return found;
+}
+
+agentd::ActionSettings ActionSettingsOf(const AgentOptions& options, const std::string& stateDir) {
+    agentd::ActionSettings settings;
+    settings.spoolDirectory = stateDir + "/mail";
+    settings.ipAddress = MailAddressOfHost(options);
+    settings.retry.firstDelay = std::chrono::seconds(options.mailRetrySeconds);
+    settings.commands.timeLimit = std::chrono::seconds(options.commandSeconds);
+    settings.commands.concurrent = options.maxCommands;
+    return settings;
+}
+
+std::string StateDirectory(const AgentOptions& options) {
+    return MadeDirectory(options.stateDir.empty() ? DefaultStateDir() : options.stateDir,
+                         "state directory");
+}
+
+ServerLimits Limited(ServerLimits limits, const AgentOptions& options) {
+    limits.maxConnections = std::min<std::size_t>(limits.maxConnections, options.maxConnections);
+    return limits;
+}
+
 AgentSetup Prepare(const AgentOptions& options, DailyLog::Clock clock) {
     AgentSetup setup;
     setup.root = ExistingDirectory(options.root, "root directory");
@@ -94,8 +149,7 @@ AgentSetup Prepare(const AgentOptions& options, DailyLog::Clock clock) {
         ShiftJis(options.name.empty() ? HostName() : options.name, "the server name");
     setup.user = options.user;
     setup.password = options.password;
-    const std::string stateDir = MadeDirectory(
-        options.stateDir.empty() ? DefaultStateDir() : options.stateDir, "state directory");
+    const std::string stateDir = StateDirectory(options);
     setup.settingFile = stateDir + "/WatchSetting.txt";
     setup.logDir =
         MadeDirectory(options.logDir.empty() ? stateDir + "/log" : options.logDir, "log directory");
@@ -110,15 +164,17 @@ AgentSetup Prepare(const AgentOptions& options, DailyLog::Clock clock) {
 Agent::Agent(const AgentOptions& options, DailyLog::Clock clock, ServerLimits limits)
     : address_(options.listen),
       handler_(Prepare(options, std::move(clock))),
-      loop_(limits, ServerCallbacks{
-                        [this](const HttpRequest& request, const std::string& peer) {
-                            return handler_.Serve(request, peer);
-                        },
-                        [this](int status, const std::string& peer) {
-                            return handler_.Reject(status, peer);
-                        },
-                        [this](std::string_view datagram) { return handler_.Datagram(datagram); },
-                    }) {
+      loop_(
+          Limited(limits, options),
+          ServerCallbacks{
+              [this](const HttpRequest& request, const std::string& peer) {
+                  return handler_.Serve(request, peer);
+              },
+              [this](int status, const std::string& peer) { return handler_.Reject(status, peer); },
+              [this](std::string_view datagram) { return handler_.Datagram(datagram); },
+          }),
+      actions_(ActionSettingsOf(options, StateDirectory(options)), handler_.Log()) {
+    handler_.Log().KeepDays(static_cast<int>(options.logDays));
     loop_.Open(options.listen, options.port);
     if (options.demo) {
         handler_.Log().SeedDemoDays();

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "agentd/ActionRunner.h"
 #include "agentd/AgentHandler.h"
 #include "agentd/AgentOptions.h"
 #include "agentd/DailyLog.h"
@@ -29,10 +30,14 @@ public:
     // Safe from another thread and from a signal handler.
     void Stop() { loop_.Stop(); }
 
+    // Where fired watch rows go: their mail and command.
+    agentd::FiredRowSink& Actions() { return actions_; }
+
 private:
     std::string address_;
     AgentHandler handler_;
     ServerLoop loop_;
+    agentd::ActionRunner actions_;
 };
 
 }  // namespace kv::agentd

@@ -1,6 +1,7 @@
 #include <csignal>
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,28 +11,34 @@
 namespace {
 
 kv::agentd::Agent* gAgent = nullptr;
+volatile std::sig_atomic_t gReload = 0;
 
-void StopOnSignal(int) {
+void StopOnSignal(int signal) {
+    if (signal == SIGHUP) {
+        gReload = 1;
+    }
     if (gAgent != nullptr) {
         gAgent->Stop();
     }
 }
 
-void InstallStopHandlers() {
+void InstallSignalHandlers() {
     struct sigaction action {};
     action.sa_handler = StopOnSignal;
     sigemptyset(&action.sa_mask);
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
     kv::agentd::AgentOptions options;
     try {
-        options = kv::agentd::ParseAgentOptions(std::vector<std::string>(argv + 1, argv + argc));
+        options = kv::agentd::ParseAgentOptions(args);
     } catch (const kv::agentd::OptionsError& error) {
         std::fprintf(stderr, "kestrelview-agent: %s\nTry 'kestrelview-agent --help'.\n",
                      error.what());
@@ -41,14 +48,29 @@ int main(int argc, char** argv) {
         std::fputs(kv::agentd::AgentUsage().c_str(), stdout);
         return 0;
     }
+    InstallSignalHandlers();
     try {
-        kv::agentd::Agent agent(options);
-        gAgent = &agent;
-        InstallStopHandlers();
-        std::printf("%s\n", agent.ListeningLine().c_str());
-        std::fflush(stdout);
-        agent.Run();
-        gAgent = nullptr;
+        auto agent = std::make_unique<kv::agentd::Agent>(options);
+        while (true) {
+            gAgent = agent.get();
+            std::printf("%s\n", agent->ListeningLine().c_str());
+            std::fflush(stdout);
+            agent->Run();
+            gAgent = nullptr;
+            if (gReload == 0) {
+                break;
+            }
+            gReload = 0;
+            // A configuration that cannot be read keeps the running one.
+            try {
+                options = kv::agentd::ParseAgentOptions(args);
+            } catch (const kv::agentd::OptionsError& error) {
+                std::fprintf(stderr, "kestrelview-agent: reload refused: %s\n", error.what());
+                continue;
+            }
+            agent.reset();
+            agent = std::make_unique<kv::agentd::Agent>(options);
+        }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "kestrelview-agent: %s\n", error.what());
         return 1;
