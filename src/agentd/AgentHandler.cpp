@@ -56,7 +56,7 @@ AgentHandler::AgentHandler(AgentSetup setup)
       files_(std::move(setup.root), std::move(setup.logDir), std::move(setup.logRemoteDir)) {}
 
 HttpResponse AgentHandler::Serve(const HttpRequest& request, const std::string& peer) {
-    HttpResponse response = Dispatch(request);
+    HttpResponse response = Dispatch(request, peer);
     log_.Append(peer + " " + request.method + " " + Printable(request.target) + " " +
                 std::to_string(response.status));
     return response;
@@ -71,12 +71,18 @@ std::optional<std::string> AgentHandler::Datagram(std::string_view datagram) con
     return DiscoveryReply(datagram, serverName_);
 }
 
-HttpResponse AgentHandler::Dispatch(const HttpRequest& request) {
-    if (!auth_.Accepts(request.Header("Authorization"))) {
+HttpResponse AgentHandler::Dispatch(const HttpRequest& request, const std::string& peer) {
+    const std::string* credentials = request.Header("Authorization");
+    if (!auth_.Accepts(credentials)) {
         HttpResponse response = HttpResponse::Status(401);
         response.headers.emplace_back("WWW-Authenticate", auth_.Challenge());
+        // A request without credentials is the usual first step of a client, not a guess.
+        if (credentials != nullptr) {
+            response.delay = throttle_.Failed(peer, agentd::LoginThrottle::Clock::now());
+        }
         return response;
     }
+    throttle_.Succeeded(peer);
     for (const Endpoint& endpoint : kEndpoints) {
         if (request.Path() != endpoint.path) {
             continue;

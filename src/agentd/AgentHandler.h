@@ -9,6 +9,7 @@
 #include "agentd/FileResolver.h"
 #include "agentd/HttpRequest.h"
 #include "agentd/HttpResponse.h"
+#include "agentd/LoginThrottle.h"
 #include "agentd/SettingStore.h"
 
 namespace kv::agentd {
@@ -39,7 +40,7 @@ public:
     DailyLog& Log() { return log_; }
 
 private:
-    HttpResponse Dispatch(const HttpRequest& request);
+    HttpResponse Dispatch(const HttpRequest& request, const std::string& peer);
     HttpResponse GetTree(const HttpRequest& request);
     HttpResponse GetWatchSetting(const HttpRequest& request);
     HttpResponse PostWatchSetting(const HttpRequest& request);
@@ -56,6 +57,7 @@ private:
     std::string treeFile_;
     std::string serverName_;
     BasicAuth auth_;
+    agentd::LoginThrottle throttle_;
     SettingStore store_;
     DailyLog log_;
     FileResolver files_;

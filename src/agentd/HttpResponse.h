@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -18,6 +19,8 @@ struct HttpResponse {
     std::string body;
     UniqueFd file;
     std::uint64_t fileSize = 0;
+    // Held back this long before it is sent, without holding up other clients.
+    std::chrono::milliseconds delay{0};
 
     static HttpResponse Text(int status, std::string body);
     // A short text reply naming the status, for errors.

@@ -49,7 +49,7 @@ std::string DottedAddress(const sockaddr_in& address) {
 }  // namespace
 
 struct ServerLoop::Connection {
-    enum class Phase { Reading, Writing, Draining, Closed };
+    enum class Phase { Reading, Delayed, Writing, Draining, Closed };
 
     Connection(UniqueFd socket, std::string from, HttpLimits limits, Clock::time_point now)
         : fd(std::move(socket)),
@@ -69,6 +69,7 @@ struct ServerLoop::Connection {
     std::size_t drained = 0;
     Clock::time_point started;
     Clock::time_point lastActivity;
+    Clock::time_point sendAt;
 };
 
 ServerLoop::ServerLoop(ServerLimits limits, ServerCallbacks callbacks)
@@ -141,8 +142,11 @@ void ServerLoop::Run() {
         fds.push_back({datagrams_.Get(), POLLIN, 0});
         fds.push_back({listener_.Get(), short(polled < limits_.maxConnections ? POLLIN : 0), 0});
         for (const auto& connection : connections_) {
-            const bool writing = connection->phase == Connection::Phase::Writing;
-            fds.push_back({connection->fd.Get(), short(writing ? POLLOUT : POLLIN), 0});
+            const auto phase = connection->phase;
+            const short events = phase == Connection::Phase::Writing   ? POLLOUT
+                                 : phase == Connection::Phase::Delayed ? 0
+                                                                       : POLLIN;
+            fds.push_back({connection->fd.Get(), events, 0});
         }
         if (poll(fds.data(), fds.size(), PollTimeout(Clock::now())) < 0) {
             if (errno == EINTR) {
@@ -164,6 +168,7 @@ void ServerLoop::Run() {
         if (fds[2].revents != 0) {
             AcceptConnections();
         }
+        ReleaseDelayed(Clock::now());
         ExpireIdle(Clock::now());
         std::erase_if(connections_, [](const auto& connection) {
             return connection->phase == Connection::Phase::Closed;
@@ -179,6 +184,11 @@ int ServerLoop::PollTimeout(Clock::time_point now) const {
     // Wake at least once a second so that deadlines are checked even without traffic.
     auto wait = std::chrono::milliseconds(1000);
     for (const auto& connection : connections_) {
+        if (connection->phase == Connection::Phase::Delayed) {
+            wait = std::min(wait,
+                            std::chrono::ceil<std::chrono::milliseconds>(connection->sendAt - now));
+            continue;
+        }
         const auto idle = connection->phase == Connection::Phase::Draining
                               ? std::min(limits_.idleTimeout, kDrainLinger)
                               : limits_.idleTimeout;
@@ -191,8 +201,20 @@ int ServerLoop::PollTimeout(Clock::time_point now) const {
     return static_cast<int>(std::max<std::chrono::milliseconds::rep>(wait.count(), 0));
 }
 
+void ServerLoop::ReleaseDelayed(Clock::time_point now) {
+    for (auto& connection : connections_) {
+        if (connection->phase == Connection::Phase::Delayed && now >= connection->sendAt) {
+            connection->phase = Connection::Phase::Writing;
+            connection->lastActivity = now;
+        }
+    }
+}
+
 void ServerLoop::ExpireIdle(Clock::time_point now) {
     for (auto& connection : connections_) {
+        if (connection->phase == Connection::Phase::Delayed) {
+            continue;
+        }
         const auto idle = connection->phase == Connection::Phase::Draining
                               ? std::min(limits_.idleTimeout, kDrainLinger)
                               : limits_.idleTimeout;
@@ -213,7 +235,15 @@ void ServerLoop::AcceptConnections() {
         if (!socket.Valid()) {
             return;
         }
-        connections_.push_back(std::make_unique<Connection>(std::move(socket), DottedAddress(from),
+        std::string peer = DottedAddress(from);
+        const auto held =
+            std::count_if(connections_.begin(), connections_.end(), [&](const auto& c) {
+                return c->phase == Connection::Phase::Delayed && c->peer == peer;
+            });
+        if (static_cast<std::size_t>(held) >= limits_.maxDelayedPerPeer) {
+            continue;
+        }
+        connections_.push_back(std::make_unique<Connection>(std::move(socket), std::move(peer),
                                                             limits_.http, Clock::now()));
     }
 }
@@ -246,6 +276,11 @@ void ServerLoop::Service(Connection& connection, short events) {
     switch (connection.phase) {
         case Connection::Phase::Reading:
             ReadRequest(connection);
+            break;
+        case Connection::Phase::Delayed:
+            if ((events & (POLLERR | POLLHUP)) != 0) {
+                connection.phase = Connection::Phase::Closed;
+            }
             break;
         case Connection::Phase::Writing:
             if ((events & (POLLERR | POLLHUP)) != 0) {
@@ -302,8 +337,10 @@ void ServerLoop::Respond(Connection& connection, HttpResponse response) {
     } else {
         connection.out += response.body;
     }
-    connection.phase = Connection::Phase::Writing;
     connection.lastActivity = Clock::now();
+    connection.sendAt = connection.lastActivity + response.delay;
+    connection.phase =
+        response.delay.count() > 0 ? Connection::Phase::Delayed : Connection::Phase::Writing;
 }
 
 void ServerLoop::WriteReply(Connection& connection) {

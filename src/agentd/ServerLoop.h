@@ -23,6 +23,9 @@ struct ServerLimits {
     // A request must have arrived whole within this time, however it trickles in.
     std::chrono::milliseconds requestDeadline{30000};
     std::size_t maxConnections = 64;
+    // Answers held back for one address at once (wrong passwords); its further
+    // connections are closed at once, so that a guesser cannot take every place.
+    std::size_t maxDelayedPerPeer = 4;
 };
 
 struct ServerCallbacks {
@@ -65,6 +68,7 @@ private:
     void Drain(Connection& connection);
     void Respond(Connection& connection, HttpResponse response);
     void ExpireIdle(Clock::time_point now);
+    void ReleaseDelayed(Clock::time_point now);
     int PollTimeout(Clock::time_point now) const;
 
     ServerLimits limits_;
