@@ -145,6 +145,16 @@ AgentSetup Prepare(const AgentOptions& options, DailyLog::Clock clock) {
             throw std::runtime_error("cannot use tree file " + options.treeFile);
         }
     }
+    setup.tree.maxEntries = options.treeMaxEntries;
+    setup.tree.maxDepth = options.treeMaxDepth;
+    for (const std::string& excluded : options.excludes) {
+        // An excluded directory that does not exist has nothing to hide.
+        std::error_code error;
+        const fs::path canonical = fs::canonical(excluded, error);
+        if (!error) {
+            setup.tree.excludes.push_back(canonical.string());
+        }
+    }
     setup.serverName =
         ShiftJis(options.name.empty() ? HostName() : options.name, "the server name");
     setup.user = options.user;

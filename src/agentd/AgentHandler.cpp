@@ -49,11 +49,13 @@ const AgentHandler::Endpoint AgentHandler::kEndpoints[] = {
 AgentHandler::AgentHandler(AgentSetup setup)
     : root_(setup.root),
       treeFile_(std::move(setup.treeFile)),
+      tree_(setup.tree),
       serverName_(std::move(setup.serverName)),
       auth_(std::move(setup.user), std::move(setup.password), "Kestrelview Agent"),
       store_(std::move(setup.settingFile)),
       log_(setup.logDir, setup.logRemoteDir, std::move(setup.clock)),
-      files_(std::move(setup.root), std::move(setup.logDir), std::move(setup.logRemoteDir)) {}
+      files_(std::move(setup.root), std::move(setup.logDir), std::move(setup.logRemoteDir),
+             std::move(setup.tree.excludes)) {}
 
 HttpResponse AgentHandler::Serve(const HttpRequest& request, const std::string& peer) {
     HttpResponse response = Dispatch(request, peer);
@@ -99,7 +101,7 @@ HttpResponse AgentHandler::Dispatch(const HttpRequest& request, const std::strin
 
 HttpResponse AgentHandler::GetTree(const HttpRequest&) {
     if (treeFile_.empty()) {
-        return HttpResponse::Text(200, BuildTreeListing(root_).text);
+        return HttpResponse::Text(200, BuildTreeListing(root_, tree_).text);
     }
     auto canned = FileReply(treeFile_);
     return canned ? std::move(*canned) : HttpResponse::Status(500);

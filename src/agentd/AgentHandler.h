@@ -11,6 +11,7 @@
 #include "agentd/HttpResponse.h"
 #include "agentd/LoginThrottle.h"
 #include "agentd/SettingStore.h"
+#include "agentd/TreeListing.h"
 
 namespace kv::agentd {
 
@@ -18,6 +19,7 @@ namespace kv::agentd {
 struct AgentSetup {
     std::string root;        // the directory standing for the Agent's "/"
     std::string treeFile;    // a canned GetTree.cgi reply; empty: walk `root`
+    TreeBounds tree;         // its excludes are left out of the files served too
     std::string serverName;  // Shift_JIS
     std::string user;
     std::string password;
@@ -55,6 +57,7 @@ private:
 
     std::string root_;
     std::string treeFile_;
+    TreeBounds tree_;
     std::string serverName_;
     BasicAuth auth_;
     agentd::LoginThrottle throttle_;

@@ -21,8 +21,12 @@ bool IsWithin(const std::string& base, const std::string& path) {
 
 }  // namespace
 
-FileResolver::FileResolver(std::string root, std::string logDir, std::string logRemoteDir)
-    : root_(std::move(root)), logDir_(std::move(logDir)), logPrefix_(std::move(logRemoteDir)) {
+FileResolver::FileResolver(std::string root, std::string logDir, std::string logRemoteDir,
+                           std::vector<std::string> excludes)
+    : root_(std::move(root)),
+      logDir_(std::move(logDir)),
+      logPrefix_(std::move(logRemoteDir)),
+      excludes_(std::move(excludes)) {
     if (logPrefix_.empty() || logPrefix_.back() != '/') {
         logPrefix_ += '/';
     }
@@ -61,6 +65,11 @@ std::optional<std::string> FileResolver::Inside(const std::string& base,
     struct stat info {};
     if (!IsWithin(base, path) || stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return std::nullopt;
+    }
+    for (const std::string& excluded : excludes_) {
+        if (IsWithin(excluded, path)) {
+            return std::nullopt;
+        }
     }
     return path;
 }

@@ -54,8 +54,45 @@ std::vector<Entry> ReadEntries(const std::string& directory, std::size_t& skippe
     return entries;
 }
 
-void ListDirectory(const std::string& directory, std::size_t level, TreeListing& listing) {
-    for (const Entry& entry : ReadEntries(directory, listing.skipped)) {
+struct Walk {
+    const TreeBounds& bounds;
+    TreeListing& listing;
+    std::size_t entries = 0;
+};
+
+void Notice(Walk& walk, std::size_t level, const std::string& sjisText) {
+    walk.listing.text.append(level, '\t');
+    walk.listing.text += "IsEnd " + sjisText + "\r\n";
+    walk.listing.cut = true;
+}
+
+bool Excluded(const TreeBounds& bounds, const std::string& path) {
+    return std::find(bounds.excludes.begin(), bounds.excludes.end(), path) != bounds.excludes.end();
+}
+
+void ListDirectory(const std::string& directory, std::size_t level, Walk& walk) {
+    if (level > walk.bounds.maxDepth) {
+        Notice(walk, level,
+               text::Sjis("（深さ ") + std::to_string(walk.bounds.maxDepth) +
+                   text::Sjis(" より下は省略しました）"));
+        return;
+    }
+    for (const Entry& entry : ReadEntries(directory, walk.listing.skipped)) {
+        if (walk.listing.cut && walk.entries >= walk.bounds.maxEntries) {
+            return;
+        }
+        const std::string path = Join(directory, entry.diskName);
+        if (Excluded(walk.bounds, path)) {
+            continue;
+        }
+        if (walk.entries >= walk.bounds.maxEntries) {
+            Notice(walk, level,
+                   text::Sjis("（一覧は ") + std::to_string(walk.bounds.maxEntries) +
+                       text::Sjis(" 件までです。以下は省略しました）"));
+            return;
+        }
+        ++walk.entries;
+        TreeListing& listing = walk.listing;
         listing.text.append(level, '\t');
         if (entry.directory) {
             listing.text += "IsDir ";
@@ -63,7 +100,7 @@ void ListDirectory(const std::string& directory, std::size_t level, TreeListing&
         listing.text += entry.wireName;
         listing.text += "\r\n";
         if (entry.directory) {
-            ListDirectory(Join(directory, entry.diskName), level + 1, listing);
+            ListDirectory(path, level + 1, walk);
         }
     }
 }
@@ -86,10 +123,11 @@ std::optional<std::string> ListableName(std::string_view utf8Name) {
     return sjis;
 }
 
-TreeListing BuildTreeListing(const std::string& root) {
+TreeListing BuildTreeListing(const std::string& root, const TreeBounds& bounds) {
     TreeListing listing;
     listing.text = "IsDir /\r\n";
-    ListDirectory(root, 1, listing);
+    Walk walk{bounds, listing};
+    ListDirectory(root, 1, walk);
     return listing;
 }
 
