@@ -328,7 +328,11 @@ std::string ComposeMessage(const MailParts& parts) {
     message += "Content-Type: text/plain; charset=UTF-8\r\n";
     message += "Content-Transfer-Encoding: base64\r\n";
     message += "\r\n";
-    const std::string body = agent::Base64Encode(CrLfLines(parts.body));
+    std::string text = CrLfLines(parts.body);
+    if (!text.empty() && !text.ends_with("\r\n")) {
+        text += "\r\n";
+    }
+    const std::string body = agent::Base64Encode(text);
     for (std::size_t at = 0; at < body.size(); at += 76) {
         message += body.substr(at, 76) + "\r\n";
     }

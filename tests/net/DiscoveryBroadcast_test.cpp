@@ -14,7 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "ChildProcess.h"
+#include "support/ChildProcess.h"
 #include "agent/Discovery.h"
 #include "store/ServerList.h"
 #include "support/TempDir.h"
