@@ -143,9 +143,9 @@ std::string EncodedHeader(std::string_view name, std::string_view utf8) {
     if (IsPlainAscii(utf8) && utf8.size() <= 900) {
         return header + (utf8.empty() ? "" : " ") + std::string(utf8) + "\r\n";
     }
-    // "=?UTF-8?B?" + 60 Base64 characters + "?=" is 72 characters; 60 carry 45 bytes.
+    // 39 bytes make 52 Base64 characters: "Subject: =?UTF-8?B?...?=" stays within 78.
     bool first = true;
-    for (const std::string_view piece : Utf8Pieces(utf8, 45)) {
+    for (const std::string_view piece : Utf8Pieces(utf8, 39)) {
         header += first ? " " : "\r\n ";
         header += "=?UTF-8?B?" + agent::Base64Encode(piece) + "?=";
         first = false;
