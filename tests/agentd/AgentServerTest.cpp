@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -258,6 +259,36 @@ TEST(AgentServer, BadRequestsGetAnAnswerAndDoNotStopTheServer) {
     }
     EXPECT_EQ(std::count(statuses.begin(), statuses.end(), 200), 40);
     EXPECT_EQ(Get(agent.Port(), "/GetTree.cgi", kAuth).status, 200);
+}
+
+}  // namespace
+}  // namespace kv
+
+namespace kv {
+namespace {
+
+TEST(AgentServer, RepeatedWrongPasswordsAreAnsweredLaterWhileOthersAreServed) {
+    AgentRunner agent;
+    const std::string wrong = AuthLine("root", "guess");
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(Get(agent.Port(), "/GetTree.cgi", wrong).status, 401);
+    }
+    // The fourth guess is held back; a right request meanwhile is answered first, and a
+    // request without credentials is not counted as a guess.
+    std::atomic<int> order{0};
+    int guessDone = 0;
+    std::thread guess([&] {
+        EXPECT_EQ(Get(agent.Port(), "/GetTree.cgi", wrong).status, 401);
+        guessDone = ++order;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(Get(agent.Port(), "/GetTree.cgi", "").status, 401);
+    EXPECT_EQ(Get(agent.Port(), "/GetTree.cgi", kAuth).status, 200);
+    const int rightDone = ++order;
+    guess.join();
+    EXPECT_LT(rightDone, guessDone);
+    // The right password forgot the guesses: the next wrong one is answered at once.
+    EXPECT_EQ(Get(agent.Port(), "/GetTree.cgi", wrong).status, 401);
 }
 
 }  // namespace

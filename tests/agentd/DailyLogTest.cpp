@@ -1,5 +1,7 @@
+#include <algorithm>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -59,6 +61,40 @@ TEST(DailyLog, DemoSeedsTheThreeDaysBeforeTodayAndKeepsExistingLogs) {
         EXPECT_NE(text.find(Sjis("エージェント")), std::string::npos) << day;
         EXPECT_TRUE(text.ends_with("\r\n"));
     }
+}
+
+}  // namespace
+}  // namespace kv
+
+namespace kv {
+namespace {
+
+TEST(DailyLog, LogsOlderThanTheKeptDaysGoAtTheFirstLineOfADay) {
+    test::TempDir dir;
+    for (const char* name : {"20260130.log", "20260131.log", "20260201.log", "20260228.log",
+                             "notes.log", "2026013.log", "20260130.log.gz"}) {
+        dir.Write(name, "x");
+    }
+    std::time_t now = LocalNoon(2026, 3, 2);
+    DailyLog log(dir.Path(), "/", [&] { return now; });
+    log.KeepDays(30);
+    log.Append("first of the day");
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+        left.push_back(entry.path().filename().string());
+    }
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"2026013.log", "20260130.log.gz", "20260131.log",
+                                              "20260201.log", "20260228.log", "20260302.log",
+                                              "notes.log"}));
+    // The next day prunes again; 0 keeps everything.
+    now = LocalNoon(2026, 3, 3);
+    log.Append("next day");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("20260131.log")));
+    log.KeepDays(0);
+    now = LocalNoon(2026, 6, 1);
+    log.Append("summer");
+    EXPECT_TRUE(std::filesystem::exists(dir.File("20260201.log")));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -87,6 +88,53 @@ TEST(ListableName, GivesShiftJisForNamesTheManagerCanTake) {
     EXPECT_EQ(ListableName("IsDir"), "IsDir");
     EXPECT_EQ(ListableName(""), std::nullopt);
     EXPECT_EQ(ListableName("\x1b"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace kv
+
+namespace kv {
+namespace {
+
+TEST(TreeListing, BoundsCutTheListingWithANoticeAndExcludesLeaveDirectoriesOut) {
+    test::TempDir dir;
+    fs::create_directories(dir.File("a/b/c"));
+    fs::create_directories(dir.File("proc/1"));
+    dir.Write("a/b/c/deep.txt", "x");
+    dir.Write("a/f1", "x");
+    dir.Write("z1", "x");
+    dir.Write("z2", "x");
+    const std::string depthNotice = "IsEnd " + Sjis("（深さ 2 より下は省略しました）");
+    const std::string countNotice = "IsEnd " + Sjis("（一覧は 3 件までです。以下は省略しました）");
+    struct Case {
+        TreeBounds bounds;
+        std::vector<std::string> lines;
+        bool cut;
+    };
+    const Case cases[] = {
+        {{100, 100, {dir.File("proc")}},
+         {"IsDir /", "\tIsDir a", "\t\tIsDir b", "\t\t\tIsDir c", "\t\t\t\tdeep.txt", "\t\tf1",
+          "\tz1", "\tz2"},
+         false},
+        {{100, 2, {dir.File("proc")}},
+         {"IsDir /", "\tIsDir a", "\t\tIsDir b", "\t\t\t" + depthNotice, "\t\tf1", "\tz1", "\tz2"},
+         true},
+        {{3, 100, {dir.File("proc")}},
+         {"IsDir /", "\tIsDir a", "\t\tIsDir b", "\t\t\tIsDir c", "\t\t\t\t" + countNotice},
+         true},
+        {{100, 100, {dir.File("a"), dir.File("z1")}},
+         {"IsDir /", "\tIsDir proc", "\t\tIsDir 1", "\tz2"},
+         false},
+    };
+    for (const Case& c : cases) {
+        std::string expected;
+        for (const std::string& line : c.lines) {
+            expected += line + "\r\n";
+        }
+        const TreeListing listing = BuildTreeListing(dir.Path(), c.bounds);
+        EXPECT_EQ(listing.text, expected);
+        EXPECT_EQ(listing.cut, c.cut);
+    }
 }
 
 }  // namespace
