@@ -12,11 +12,10 @@ namespace {
 
 kv::agentd::Agent* gAgent = nullptr;
 volatile std::sig_atomic_t gReload = 0;
+volatile std::sig_atomic_t gTerminate = 0;
 
 void StopOnSignal(int signal) {
-    if (signal == SIGHUP) {
-        gReload = 1;
-    }
+    (signal == SIGHUP ? gReload : gTerminate) = 1;
     if (gAgent != nullptr) {
         gAgent->Stop();
     }
@@ -53,11 +52,15 @@ int main(int argc, char** argv) {
         auto agent = std::make_unique<kv::agentd::Agent>(options);
         while (true) {
             gAgent = agent.get();
+            // A stop asked for during a reload, before this Agent could hear it.
+            if (gTerminate != 0) {
+                break;
+            }
             std::printf("%s\n", agent->ListeningLine().c_str());
             std::fflush(stdout);
             agent->Run();
             gAgent = nullptr;
-            if (gReload == 0) {
+            if (gTerminate != 0 || gReload == 0) {
                 break;
             }
             gReload = 0;

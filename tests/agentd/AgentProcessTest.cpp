@@ -14,112 +14,34 @@
 #include <unistd.h>
 
 #include "AgentTestSupport.h"
+#include "support/ChildProcess.h"
 #include "support/TempDir.h"
 
 namespace kv {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
-std::string AgentBinary() {
-    const char* dir = std::getenv("KV_BIN_DIR");
-    const fs::path base =
-        dir != nullptr ? fs::path(dir) : fs::read_symlink("/proc/self/exe").parent_path();
-    return (base / "kestrelview-agent").string();
-}
-
-// kestrelview-agent as a child process with its standard output and error on pipes.
-class AgentProcess {
+// kestrelview-agent run with these arguments.
+class AgentProcess : public test::ChildProcess {
 public:
-    explicit AgentProcess(std::vector<std::string> args) {
-        int out[2];
-        if (pipe(out) != 0) {
-            throw std::runtime_error("pipe");
-        }
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(out[1], 1);
-            dup2(out[1], 2);
-            close(out[0]);
-            close(out[1]);
-            std::vector<char*> argv;
-            const std::string binary = AgentBinary();
-            argv.push_back(const_cast<char*>(binary.c_str()));
-            for (auto& arg : args) {
-                argv.push_back(arg.data());
-            }
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        close(out[1]);
-        output_ = out[0];
-    }
+    explicit AgentProcess(std::vector<std::string> args)
+        : ChildProcess(WithProgram(std::move(args))) {}
 
-    ~AgentProcess() {
-        if (pid_ > 0 && !exited_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        close(output_);
-    }
-
-    // The first line written, waiting at most ten seconds.
-    std::string FirstLine() {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (text_.find('\n') == std::string::npos && ReadSome(deadline)) {
-        }
-        return text_.substr(0, text_.find('\n'));
-    }
-
-    // Everything written until the process closes its output.
-    std::string AllOutput() {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (ReadSome(deadline)) {
-        }
-        return text_;
-    }
-
-    // The exit status, or nullopt when it did not exit normally within ten seconds.
-    std::optional<int> Wait() {
-        for (int i = 0; i < 1000; ++i) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                exited_ = true;
-                return WIFEXITED(status) ? std::optional<int>(WEXITSTATUS(status)) : std::nullopt;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return std::nullopt;
-    }
-
-    void Signal(int number) { kill(pid_, number); }
+    std::string FirstLine() { return ChildProcess::FirstLine(10s); }
+    std::string AllOutput() { return ChildProcess::AllOutput(10s); }
+    int Wait() { return ChildProcess::Wait(10s); }
 
 private:
-    bool ReadSome(std::chrono::steady_clock::time_point deadline) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        pollfd entry{output_, POLLIN, 0};
-        if (left.count() <= 0 || poll(&entry, 1, static_cast<int>(left.count())) <= 0) {
-            return false;
-        }
-        std::array<char, 4096> buffer{};
-        const ssize_t n = read(output_, buffer.data(), buffer.size());
-        if (n <= 0) {
-            return false;
-        }
-        text_.append(buffer.data(), static_cast<std::size_t>(n));
-        return true;
+    static std::vector<std::string> WithProgram(std::vector<std::string> args) {
+        args.insert(args.begin(), BinDirectory() + "/kestrelview-agent");
+        return args;
     }
-
-    pid_t pid_ = -1;
-    int output_ = -1;
-    bool exited_ = false;
-    std::string text_;
 };
 
-std::uint16_t PortOf(const std::string& line) {
-    const std::string prefix = "listening on 127.0.0.1:";
+std::uint16_t PortOf(const std::string& line, const std::string& address = "127.0.0.1") {
+    const std::string prefix = "listening on " + address + ":";
     if (!line.starts_with(prefix)) {
         return 0;
     }
@@ -175,6 +97,39 @@ TEST(AgentProcess, APortInUseIsReportedAndEndsWithOne) {
     EXPECT_EQ(second.Wait(), 1);
     first.Signal(SIGTERM);
     EXPECT_EQ(first.Wait(), 0);
+}
+
+TEST(AgentProcess, TheServiceRefusesToStartWithoutAPasswordAndReloadsItsConfiguration) {
+    test::TempDir dir;
+    fs::create_directories(dir.File("root/etc"));
+    const std::string common = "listen = 127.0.0.1\nport = 0\nroot = " + dir.File("root") +
+                               "\nstate-dir = " + dir.File("state") + "\n";
+    dir.Write("agent.conf", common);
+    AgentProcess refused({"--config", dir.File("agent.conf")});
+    EXPECT_NE(refused.AllOutput().find("no password is set"), std::string::npos);
+    EXPECT_EQ(refused.Wait(), 2);
+
+    dir.Write("agent.conf", common + "password = first\n");
+    AgentProcess agent({"--config", dir.File("agent.conf")});
+    const std::uint16_t port = PortOf(agent.FirstLine());
+    ASSERT_NE(port, 0);
+    EXPECT_EQ(test::Get(port, "/GetTree.cgi", test::AuthLine("root", "first")).status, 200);
+
+    // SIGHUP reads the file again (the Agent says where it listens once more); a file that
+    // cannot be read keeps the running setup.
+    const std::string listening = "listening on 127.0.0.1:" + std::to_string(port) + "\n";
+    dir.Write("agent.conf", common + "password = second\nport = " + std::to_string(port) + "\n");
+    agent.Signal(SIGHUP);
+    ASSERT_TRUE(agent.WaitForOutput(listening + listening, 10s));
+    EXPECT_EQ(test::Get(port, "/GetTree.cgi", test::AuthLine("root", "second")).status, 200);
+    EXPECT_EQ(test::Get(port, "/GetTree.cgi", test::AuthLine("root", "first")).status, 401);
+    dir.Write("agent.conf", common + "password = third\nport = x\n");
+    agent.Signal(SIGHUP);
+    ASSERT_TRUE(agent.WaitForOutput(
+        "reload refused: " + dir.File("agent.conf") + ":6: invalid port: x\n" + listening, 10s));
+    EXPECT_EQ(test::Get(port, "/GetTree.cgi", test::AuthLine("root", "second")).status, 200);
+    agent.Signal(SIGTERM);
+    EXPECT_EQ(agent.Wait(), 0);
 }
 
 }  // namespace

@@ -77,6 +77,29 @@ std::string ChildProcess::FirstLine(std::chrono::milliseconds timeout) {
     return output_.substr(0, output_.find('\n'));
 }
 
+const std::string& ChildProcess::AllOutput(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (ReadSome(deadline)) {
+    }
+    return output_;
+}
+
+bool ChildProcess::WaitForOutput(const std::string& text, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (output_.find(text) == std::string::npos) {
+        if (!ReadSome(deadline)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void ChildProcess::Signal(int number) const {
+    if (pid_ > 0 && !reaped_) {
+        kill(pid_, number);
+    }
+}
+
 int ChildProcess::Wait(std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {

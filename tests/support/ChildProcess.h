@@ -26,6 +26,11 @@ public:
     int Wait(std::chrono::milliseconds timeout);
     // Everything read so far.
     const std::string& Output() const { return output_; }
+    // Everything written until the program closes its output (at most `timeout`).
+    const std::string& AllOutput(std::chrono::milliseconds timeout);
+    // Reads until the output holds `text` (true) or the time is up (false).
+    bool WaitForOutput(const std::string& text, std::chrono::milliseconds timeout);
+    void Signal(int number) const;
 
     // The directory of the programs built with the tests (KV_BIN_DIR, else this program's).
     static std::string BinDirectory();
