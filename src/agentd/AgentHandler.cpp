@@ -101,7 +101,12 @@ HttpResponse AgentHandler::Dispatch(const HttpRequest& request, const std::strin
 
 HttpResponse AgentHandler::GetTree(const HttpRequest&) {
     if (treeFile_.empty()) {
-        return HttpResponse::Text(200, BuildTreeListing(root_, tree_).text);
+        // A large tree takes a while to walk: the loop serves others meanwhile.
+        HttpResponse response;
+        response.later = [root = root_, bounds = tree_] {
+            return HttpResponse::Text(200, BuildTreeListing(root, bounds).text);
+        };
+        return response;
     }
     auto canned = FileReply(treeFile_);
     return canned ? std::move(*canned) : HttpResponse::Status(500);

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -21,6 +22,9 @@ struct HttpResponse {
     std::uint64_t fileSize = 0;
     // Held back this long before it is sent, without holding up other clients.
     std::chrono::milliseconds delay{0};
+    // Slow work (a walk of a large tree) done on a thread of its own; its result is the
+    // reply sent instead of this one. It must not touch what the loop's callbacks change.
+    std::function<HttpResponse()> later;
 
     static HttpResponse Text(int status, std::string body);
     // A short text reply naming the status, for errors.

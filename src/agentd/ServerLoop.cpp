@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <mutex>
 #include <stdexcept>
 #include <system_error>
 #include <utility>
@@ -49,7 +50,7 @@ std::string DottedAddress(const sockaddr_in& address) {
 }  // namespace
 
 struct ServerLoop::Connection {
-    enum class Phase { Reading, Delayed, Writing, Draining, Closed };
+    enum class Phase { Reading, Working, Delayed, Writing, Draining, Closed };
 
     Connection(UniqueFd socket, std::string from, HttpLimits limits, Clock::time_point now)
         : fd(std::move(socket)),
@@ -72,6 +73,16 @@ struct ServerLoop::Connection {
     Clock::time_point sendAt;
 };
 
+// A reply being worked out on a thread; the connection may be gone by the time it is done.
+struct ServerLoop::Later {
+    Connection* connection = nullptr;  // null once the connection is closed
+    std::function<HttpResponse()> work;
+    std::thread thread;  // not joinable while it waits for a free thread
+    std::mutex mutex;
+    bool done = false;
+    HttpResponse result;
+};
+
 ServerLoop::ServerLoop(ServerLimits limits, ServerCallbacks callbacks)
     : limits_(limits), callbacks_(std::move(callbacks)) {
     int ends[2];
@@ -80,9 +91,20 @@ ServerLoop::ServerLoop(ServerLimits limits, ServerCallbacks callbacks)
     }
     wakeRead_.Reset(ends[0]);
     wakeWrite_.Reset(ends[1]);
+    if (pipe2(ends, O_NONBLOCK | O_CLOEXEC) != 0) {
+        throw SystemError("cannot create the wake-up pipe");
+    }
+    laterRead_.Reset(ends[0]);
+    laterWrite_.Reset(ends[1]);
 }
 
-ServerLoop::~ServerLoop() = default;
+ServerLoop::~ServerLoop() {
+    for (const auto& later : later_) {
+        if (later->thread.joinable()) {
+            later->thread.join();
+        }
+    }
+}
 
 void ServerLoop::Open(const std::string& address, std::uint16_t port) {
     in_addr ip{};
@@ -141,11 +163,14 @@ void ServerLoop::Run() {
         fds.push_back({wakeRead_.Get(), POLLIN, 0});
         fds.push_back({datagrams_.Get(), POLLIN, 0});
         fds.push_back({listener_.Get(), short(polled < limits_.maxConnections ? POLLIN : 0), 0});
+        fds.push_back({laterRead_.Get(), POLLIN, 0});
         for (const auto& connection : connections_) {
             const auto phase = connection->phase;
-            const short events = phase == Connection::Phase::Writing   ? POLLOUT
-                                 : phase == Connection::Phase::Delayed ? 0
-                                                                       : POLLIN;
+            const bool waiting =
+                phase == Connection::Phase::Delayed || phase == Connection::Phase::Working;
+            const short events = phase == Connection::Phase::Writing ? POLLOUT
+                                 : waiting                           ? 0
+                                                                     : POLLIN;
             fds.push_back({connection->fd.Get(), events, 0});
         }
         if (poll(fds.data(), fds.size(), PollTimeout(Clock::now())) < 0) {
@@ -160,9 +185,12 @@ void ServerLoop::Run() {
         if (fds[1].revents != 0) {
             AnswerDatagrams();
         }
+        if (fds[3].revents != 0) {
+            CollectLater();
+        }
         for (std::size_t i = 0; i < polled; ++i) {
-            if (fds[3 + i].revents != 0) {
-                Service(*connections_[i], fds[3 + i].revents);
+            if (fds[4 + i].revents != 0) {
+                Service(*connections_[i], fds[4 + i].revents);
             }
         }
         if (fds[2].revents != 0) {
@@ -170,6 +198,12 @@ void ServerLoop::Run() {
         }
         ReleaseDelayed(Clock::now());
         ExpireIdle(Clock::now());
+        for (const auto& later : later_) {
+            if (later->connection != nullptr &&
+                later->connection->phase == Connection::Phase::Closed) {
+                later->connection = nullptr;
+            }
+        }
         std::erase_if(connections_, [](const auto& connection) {
             return connection->phase == Connection::Phase::Closed;
         });
@@ -177,13 +211,88 @@ void ServerLoop::Run() {
     char sink[64];
     while (::read(wakeRead_.Get(), sink, sizeof sink) > 0) {
     }
+    for (const auto& later : later_) {
+        later->connection = nullptr;
+    }
     connections_.clear();
+}
+
+void ServerLoop::StartLater(Connection& connection, std::function<HttpResponse()> work) {
+    auto later = std::make_shared<Later>();
+    later->connection = &connection;
+    later->work = std::move(work);
+    connection.phase = Connection::Phase::Working;
+    later_.push_back(std::move(later));
+    LaunchLater();
+}
+
+void ServerLoop::LaunchLater() {
+    // Work whose client has gone is not started at all.
+    std::erase_if(later_, [](const auto& later) {
+        return !later->thread.joinable() && later->connection == nullptr;
+    });
+    auto running = static_cast<std::size_t>(std::count_if(
+        later_.begin(), later_.end(), [](const auto& later) { return later->thread.joinable(); }));
+    const int wake = laterWrite_.Get();
+    for (const auto& entry : later_) {
+        if (running >= limits_.maxLaterReplies) {
+            return;
+        }
+        if (entry->thread.joinable()) {
+            continue;
+        }
+        ++running;
+        entry->thread = std::thread([later = entry.get(), wake] {
+            HttpResponse result;
+            try {
+                result = later->work();
+            } catch (const std::exception&) {
+                result = HttpResponse::Status(500);
+            }
+            {
+                const std::lock_guard lock(later->mutex);
+                later->result = std::move(result);
+                later->done = true;
+            }
+            const char byte = 'd';
+            const ssize_t written = ::write(wake, &byte, 1);
+            static_cast<void>(written);
+        });
+    }
+}
+
+void ServerLoop::CollectLater() {
+    char sink[64];
+    while (::read(laterRead_.Get(), sink, sizeof sink) > 0) {
+    }
+    std::erase_if(later_, [this](const std::shared_ptr<Later>& later) {
+        if (!later->thread.joinable()) {
+            return false;
+        }
+        {
+            const std::lock_guard lock(later->mutex);
+            if (!later->done) {
+                return false;
+            }
+        }
+        later->thread.join();
+        if (later->connection != nullptr &&
+            later->connection->phase == Connection::Phase::Working) {
+            later->result.later = nullptr;
+            Respond(*later->connection, std::move(later->result));
+        }
+        return true;
+    });
+    LaunchLater();
 }
 
 int ServerLoop::PollTimeout(Clock::time_point now) const {
     // Wake at least once a second so that deadlines are checked even without traffic.
     auto wait = std::chrono::milliseconds(1000);
     for (const auto& connection : connections_) {
+        if (connection->phase == Connection::Phase::Working) {
+            continue;
+        }
         if (connection->phase == Connection::Phase::Delayed) {
             wait = std::min(wait,
                             std::chrono::ceil<std::chrono::milliseconds>(connection->sendAt - now));
@@ -212,7 +321,8 @@ void ServerLoop::ReleaseDelayed(Clock::time_point now) {
 
 void ServerLoop::ExpireIdle(Clock::time_point now) {
     for (auto& connection : connections_) {
-        if (connection->phase == Connection::Phase::Delayed) {
+        if (connection->phase == Connection::Phase::Delayed ||
+            connection->phase == Connection::Phase::Working) {
             continue;
         }
         const auto idle = connection->phase == Connection::Phase::Draining
@@ -278,6 +388,7 @@ void ServerLoop::Service(Connection& connection, short events) {
             ReadRequest(connection);
             break;
         case Connection::Phase::Delayed:
+        case Connection::Phase::Working:
             if ((events & (POLLERR | POLLHUP)) != 0) {
                 connection.phase = Connection::Phase::Closed;
             }
@@ -329,6 +440,10 @@ void ServerLoop::ReadRequest(Connection& connection) {
 }
 
 void ServerLoop::Respond(Connection& connection, HttpResponse response) {
+    if (response.later) {
+        StartLater(connection, std::move(response.later));
+        return;
+    }
     connection.out = response.HeaderBlock();
     connection.outPos = 0;
     if (response.file.Valid()) {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "agentd/HttpRequest.h"
@@ -26,6 +27,8 @@ struct ServerLimits {
     // Answers held back for one address at once (wrong passwords); its further
     // connections are closed at once, so that a guesser cannot take every place.
     std::size_t maxDelayedPerPeer = 4;
+    // Replies worked out on threads of their own at once; more wait for a free thread.
+    std::size_t maxLaterReplies = 2;
 };
 
 struct ServerCallbacks {
@@ -58,6 +61,7 @@ public:
 
 private:
     struct Connection;
+    struct Later;
     using Clock = std::chrono::steady_clock;
 
     void AcceptConnections();
@@ -69,6 +73,9 @@ private:
     void Respond(Connection& connection, HttpResponse response);
     void ExpireIdle(Clock::time_point now);
     void ReleaseDelayed(Clock::time_point now);
+    void StartLater(Connection& connection, std::function<HttpResponse()> work);
+    void CollectLater();
+    void LaunchLater();
     int PollTimeout(Clock::time_point now) const;
 
     ServerLimits limits_;
@@ -77,6 +84,9 @@ private:
     UniqueFd datagrams_;
     UniqueFd wakeRead_;
     UniqueFd wakeWrite_;
+    UniqueFd laterRead_;
+    UniqueFd laterWrite_;
+    std::vector<std::shared_ptr<Later>> later_;
     std::uint16_t port_ = 0;
     std::vector<std::unique_ptr<Connection>> connections_;
 };
