@@ -20,8 +20,11 @@ class FileResolverTest : public testing::Test {
 protected:
     FileResolverTest()
         : base_(fs::canonical(dir_.Path()).string()),
-          resolver_(base_ + "/root", base_ + "/log", base_ + "/log") {
+          resolver_(base_ + "/root", base_ + "/log", base_ + "/log", {base_ + "/root/private"}) {
         fs::create_directories(dir_.File("root/etc"));
+        fs::create_directories(dir_.File("root/private"));
+        dir_.Write("root/private/key", "k");
+        fs::create_symlink(base_ + "/root/private/key", dir_.File("root/keylink"));
         fs::create_directories(dir_.File("outside"));
         fs::create_directories(dir_.File("log"));
         dir_.Write("root/etc/hosts", "h");
@@ -49,12 +52,18 @@ TEST_F(FileResolverTest, ServesRegularFilesInsideTheRoot) {
 }
 
 TEST_F(FileResolverTest, RefusesEscapesDirectoriesAndMalformedPaths) {
-    for (const std::string& path :
-         std::vector<std::string>{"/../outside/secret.txt", "/etc/../../outside/secret.txt",
-                                  "/escape", "/dirlink/secret.txt", "/etc", "/", "/missing",
-                                  "etc/hosts", "", std::string("/etc/hosts\0x", 12), "/\x82",
-                                  "/\xff"
-                                  "etc"}) {
+    for (const std::string& path : std::vector<std::string>{
+             "/../outside/secret.txt", "/etc/../../outside/secret.txt", "/escape",
+             "/dirlink/secret.txt", "/etc", "/", "/missing", "etc/hosts", "",
+             std::string("/etc/hosts\0x", 12), "/\x82",
+             "/\xff"
+             "etc",
+             // Encoded bytes are names, not dots; a Shift_JIS lead byte
+             // cannot swallow the slash after it.
+             "/%2e%2e/outside/secret.txt", "/etc/\x83/../../outside/secret.txt",
+             "/etc/\x83\x5c../../outside/secret.txt",
+             // Excluded directories, however reached.
+             "/private/key", "/etc/../private/key", "/keylink"}) {
         EXPECT_EQ(resolver_.Resolve(path), std::nullopt) << path;
     }
     // The UTF-8 name itself is not a Shift_JIS path.
