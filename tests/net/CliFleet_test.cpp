@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "ChildProcess.h"
 #include "cli/ProcessRun.h"
+#include "support/ChildProcess.h"
 #include "support/ScriptedServer.h"
 #include "support/TempDir.h"
 #include "text/Cp932.h"

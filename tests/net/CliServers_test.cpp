@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include "ChildProcess.h"
 #include "RunningAgent.h"
 #include "cli/ProcessRun.h"
 #include "store/FileLock.h"
+#include "support/ChildProcess.h"
 #include "support/ScriptedServer.h"
 #include "support/TempDir.h"
 #include "text/Cp932.h"
