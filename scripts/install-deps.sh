@@ -10,6 +10,7 @@ packages=(
   iproute2 curl
   xvfb xauth imagemagick xdotool
   libcurl4-openssl-dev python3-aiosmtpd
+  logrotate
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -161,6 +161,7 @@ AgentSetup Prepare(const AgentOptions& options, DailyLog::Clock clock) {
     setup.password = options.password;
     const std::string stateDir = StateDirectory(options);
     setup.settingFile = stateDir + "/WatchSetting.txt";
+    setup.watchStateFile = stateDir + "/WatchState.txt";
     setup.logDir =
         MadeDirectory(options.logDir.empty() ? stateDir + "/log" : options.logDir, "log directory");
     setup.logRemoteDir =
@@ -171,9 +172,14 @@ AgentSetup Prepare(const AgentOptions& options, DailyLog::Clock clock) {
 
 }  // namespace
 
-Agent::Agent(const AgentOptions& options, DailyLog::Clock clock, ServerLimits limits)
+Agent::Agent(const AgentOptions& options, DailyLog::Clock clock, ServerLimits limits,
+             WatchTiming timing)
+    : Agent(Prepare(options, std::move(clock)), options, limits, timing) {}
+
+Agent::Agent(AgentSetup setup, const AgentOptions& options, ServerLimits limits, WatchTiming timing)
     : address_(options.listen),
-      handler_(Prepare(options, std::move(clock))),
+      watchStateFile_(setup.watchStateFile),
+      handler_(std::move(setup)),
       loop_(
           Limited(limits, options),
           ServerCallbacks{
@@ -190,10 +196,23 @@ Agent::Agent(const AgentOptions& options, DailyLog::Clock clock, ServerLimits li
         handler_.Log().SeedDemoDays();
     }
     handler_.Log().Append(text::Sjis("Kestrelviewエージェントを起動しました。 ") + ListeningLine());
+    engine_ = std::make_unique<WatchEngine>(watchStateFile_, timing, actions_, handler_.Log());
+    ApplySetting();
+    handler_.OnSettingStored([this] { ApplySetting(); });
+    loop_.Watch(engine_->EventFd(), [this] {
+        engine_->OnEvents();
+        loop_.TickSoon();
+    });
+    loop_.SetTick([this] { return engine_->Tick(); });
+}
+
+void Agent::ApplySetting() {
+    engine_->Apply(handler_.Setting().Rows(), handler_.Setting().Mail(), handler_.ServerName());
 }
 
 void Agent::Run() {
     loop_.Run();
+    engine_->Save();
     handler_.Log().Append(text::Sjis("Kestrelviewエージェントを停止しました。"));
 }
 

@@ -120,6 +120,9 @@ HttpResponse AgentHandler::PostWatchSetting(const HttpRequest& request) {
     try {
         switch (store_.Accept(request.body)) {
             case SettingStore::Upload::Stored:
+                if (stored_) {
+                    stored_();
+                }
                 return HttpResponse::Text(200, "OK\r\n");
             case SettingStore::Upload::NoMailLine:
             case SettingStore::Upload::TooManyRows:

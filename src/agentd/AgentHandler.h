@@ -1,8 +1,10 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "agentd/BasicAuth.h"
 #include "agentd/DailyLog.h"
@@ -23,7 +25,8 @@ struct AgentSetup {
     std::string serverName;  // Shift_JIS
     std::string user;
     std::string password;
-    std::string settingFile;  // empty: the setting lives in memory only
+    std::string settingFile;     // empty: the setting lives in memory only
+    std::string watchStateFile;  // positions and counters of the watching
     std::string logDir;
     std::string logRemoteDir;  // Shift_JIS remote path of `logDir`
     DailyLog::Clock clock;
@@ -40,6 +43,10 @@ public:
     std::optional<std::string> Datagram(std::string_view datagram) const;
 
     DailyLog& Log() { return log_; }
+    const SettingStore& Setting() const { return store_; }
+    const std::string& ServerName() const { return serverName_; }
+    // Called after an uploaded setting has been stored.
+    void OnSettingStored(std::function<void()> listener) { stored_ = std::move(listener); }
 
 private:
     HttpResponse Dispatch(const HttpRequest& request, const std::string& peer);
@@ -64,6 +71,7 @@ private:
     SettingStore store_;
     DailyLog log_;
     FileResolver files_;
+    std::function<void()> stored_;
 };
 
 }  // namespace kv::agentd

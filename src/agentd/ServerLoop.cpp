@@ -155,15 +155,31 @@ void ServerLoop::Stop() {
     static_cast<void>(written);
 }
 
+void ServerLoop::Watch(int fd, std::function<void()> onReadable) {
+    watched_.emplace_back(fd, std::move(onReadable));
+}
+
+void ServerLoop::SetTick(std::function<std::chrono::milliseconds()> tick) {
+    tick_ = std::move(tick);
+    tickDue_ = Clock::now();
+}
+
 void ServerLoop::Run() {
     std::vector<pollfd> fds;
+    const std::size_t first = 4 + watched_.size();
     for (;;) {
+        if (tick_ && Clock::now() >= tickDue_) {
+            tickDue_ = Clock::now() + tick_();
+        }
         const std::size_t polled = connections_.size();
         fds.clear();
         fds.push_back({wakeRead_.Get(), POLLIN, 0});
         fds.push_back({datagrams_.Get(), POLLIN, 0});
         fds.push_back({listener_.Get(), short(polled < limits_.maxConnections ? POLLIN : 0), 0});
         fds.push_back({laterRead_.Get(), POLLIN, 0});
+        for (const auto& [fd, handler] : watched_) {
+            fds.push_back({fd, POLLIN, 0});
+        }
         for (const auto& connection : connections_) {
             const auto phase = connection->phase;
             const bool waiting =
@@ -188,9 +204,14 @@ void ServerLoop::Run() {
         if (fds[3].revents != 0) {
             CollectLater();
         }
-        for (std::size_t i = 0; i < polled; ++i) {
+        for (std::size_t i = 0; i < watched_.size(); ++i) {
             if (fds[4 + i].revents != 0) {
-                Service(*connections_[i], fds[4 + i].revents);
+                watched_[i].second();
+            }
+        }
+        for (std::size_t i = 0; i < polled; ++i) {
+            if (fds[first + i].revents != 0) {
+                Service(*connections_[i], fds[first + i].revents);
             }
         }
         if (fds[2].revents != 0) {
@@ -287,15 +308,19 @@ void ServerLoop::CollectLater() {
 }
 
 int ServerLoop::PollTimeout(Clock::time_point now) const {
-    // Wake at least once a second so that deadlines are checked even without traffic.
-    auto wait = std::chrono::milliseconds(1000);
+    // An idle Agent sleeps until its tick or its next deadline, and without those for good.
+    std::optional<std::chrono::milliseconds> wait;
+    if (tick_) {
+        wait = std::chrono::ceil<std::chrono::milliseconds>(tickDue_ - now);
+    }
     for (const auto& connection : connections_) {
         if (connection->phase == Connection::Phase::Working) {
             continue;
         }
         if (connection->phase == Connection::Phase::Delayed) {
-            wait = std::min(wait,
-                            std::chrono::ceil<std::chrono::milliseconds>(connection->sendAt - now));
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(connection->sendAt - now);
+            wait = wait ? std::min(*wait, left) : left;
             continue;
         }
         const auto idle = connection->phase == Connection::Phase::Draining
@@ -305,9 +330,13 @@ int ServerLoop::PollTimeout(Clock::time_point now) const {
         if (connection->phase == Connection::Phase::Reading) {
             due = std::min(due, connection->started + limits_.requestDeadline);
         }
-        wait = std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(due - now));
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(due - now);
+        wait = wait ? std::min(*wait, left) : left;
     }
-    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(wait.count(), 0));
+    if (!wait) {
+        return -1;
+    }
+    return static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(wait->count(), 0, 60000));
 }
 
 void ServerLoop::ReleaseDelayed(Clock::time_point now) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "agentd/HttpRequest.h"
@@ -54,6 +55,15 @@ public:
     void Open(const std::string& address, std::uint16_t port);
     std::uint16_t Port() const { return port_; }
 
+    // Another descriptor served by the loop: `onReadable` runs whenever it is readable.
+    void Watch(int fd, std::function<void()> onReadable);
+    // Work run on the loop when due: first when Run() starts, then after the delay each run
+    // returns (zero: as soon as the sockets have been served). Without traffic the loop
+    // sleeps until then.
+    void SetTick(std::function<std::chrono::milliseconds()> tick);
+    // Makes the tick due now; from the loop's own thread (a watched descriptor's handler).
+    void TickSoon() { tickDue_ = Clock::now(); }
+
     // Serves until Stop() is called (also when it was called before Run()).
     void Run();
     // Safe from another thread and from a signal handler.
@@ -89,6 +99,9 @@ private:
     std::vector<std::shared_ptr<Later>> later_;
     std::uint16_t port_ = 0;
     std::vector<std::unique_ptr<Connection>> connections_;
+    std::vector<std::pair<int, std::function<void()>>> watched_;
+    std::function<std::chrono::milliseconds()> tick_;
+    Clock::time_point tickDue_{};
 };
 
 }  // namespace kv::agentd

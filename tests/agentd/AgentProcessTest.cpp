@@ -1,7 +1,11 @@
 #include <array>
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -16,6 +20,8 @@
 #include "AgentTestSupport.h"
 #include "support/ChildProcess.h"
 #include "support/TempDir.h"
+#include "text/Cp932.h"
+#include "text/JapaneseConversion.h"
 
 namespace kv {
 namespace {
@@ -131,6 +137,64 @@ TEST(AgentProcess, TheServiceRefusesToStartWithoutAPasswordAndReloadsItsConfigur
     agent.Signal(SIGTERM);
     EXPECT_EQ(agent.Wait(), 0);
 }
+
+// Lines written before a stop by SIGTERM or by kill -9, in the middle of reading, and while
+// the Agent is down are each acted on exactly once after it is started again.
+class AgentProcessRestart : public testing::TestWithParam<int> {};
+
+TEST_P(AgentProcessRestart, ResumesWithoutLosingOrRepeatingALine) {
+    test::TempDir dir;
+    fs::create_directories(dir.File("root"));
+    fs::create_directories(dir.File("state"));
+    const std::string file = dir.File("app.log");
+    dir.Write("app.log", "old line\n");
+    dir.Write("state/WatchSetting.txt",
+              "\"" + file + "\",\"line\",\"1\",\"\",\"\"\r\n\"s\",\"b\",\"\",\"\",\"\"\r\n\r\n");
+    const std::vector<std::string> args{"--port",         "0",           "--root",
+                                        dir.File("root"), "--state-dir", dir.File("state")};
+    const auto append = [&](int from, int to) {
+        std::string lines;
+        for (int i = from; i < to; ++i) {
+            lines += "line " + std::to_string(i) + "\n";
+        }
+        std::ofstream(file, std::ios::app | std::ios::binary) << lines;
+    };
+    const auto actions = [&] {
+        std::ifstream in(dir.File("state/log/" + agentd::DailyLog::FileName(std::time(nullptr))));
+        const std::string log =
+            text::EucToSjis(std::string(std::istreambuf_iterator<char>(in), {}));
+        const std::string said = text::Sjis("回検出しました");
+        int count = 0;
+        for (auto at = log.find(said); at != std::string::npos; at = log.find(said, at + 1)) {
+            ++count;
+        }
+        return count;
+    };
+    const auto waitFor = [&](int count) {
+        for (int i = 0; i < 500 && actions() < count; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        return actions();
+    };
+
+    auto agent = std::make_unique<AgentProcess>(args);
+    ASSERT_NE(PortOf(agent->FirstLine()), 0);
+    append(0, 100);
+    EXPECT_EQ(waitFor(100), 100);
+    append(100, 5000);
+    agent->Signal(GetParam());
+    agent->Wait();
+    append(5000, 5100);
+    agent = std::make_unique<AgentProcess>(args);
+    ASSERT_NE(PortOf(agent->FirstLine()), 0);
+    append(5100, 5200);
+    EXPECT_EQ(waitFor(5200), 5200);
+    agent->Signal(SIGTERM);
+    EXPECT_EQ(agent->Wait(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(TermAndKill, AgentProcessRestart, testing::Values(SIGTERM, SIGKILL));
 
 }  // namespace
 }  // namespace kv

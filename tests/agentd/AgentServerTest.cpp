@@ -148,7 +148,15 @@ TEST(AgentServer, SettingSurvivesARestartWithTheSameStateDirectory) {
     }
     // Each run leaves its start and its stop in the day's log.
     const std::string log = EucToSjis(dir.Read("state/log/20260301.log"));
-    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2 + 2 + 2);
+    const auto times = [&log](const std::string& text) {
+        std::size_t count = 0;
+        for (auto at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) {
+            ++count;
+        }
+        return count;
+    };
+    EXPECT_EQ(times(Sjis("Kestrelviewエージェントを起動しました。")), 2u);
+    EXPECT_EQ(times(Sjis("Kestrelviewエージェントを停止しました。")), 2u);
     EXPECT_TRUE(log.ends_with(Sjis("Kestrelviewエージェントを停止しました。") + "\r\n"));
 }
 

@@ -1,0 +1,349 @@
+// The Agent's watching: matching throughput for one row and for 128 rows over one ASCII log
+// against grep -F in the same run; rotations and restarts under a steady line rate, lines
+// lost and counted twice; wake-ups and resident memory of an idle Agent with 128 rows.
+// Usage: bench_watch [megabytes of log, default 128] [rotations of each kind, default 100]
+//                    [restarts, default 10] [idle seconds, default 12]
+// Timings are processor time of the measured thread or child (the machine is shared).
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "agentd/DailyLog.h"
+#include "agentd/WatchEngine.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using kv::agentd::WatchEngine;
+
+double ThreadSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+class NullSink : public kv::agentd::FiredRowSink {
+public:
+    void Fire(const kv::agentd::FiredRow&) override { ++fired; }
+    std::size_t fired = 0;
+};
+
+// Lines of the shape a busy service writes: time, host, process, a message of words.
+std::string MakeLog(std::size_t bytes, const std::vector<std::string>& words) {
+    std::mt19937 random(42);
+    std::string log;
+    log.reserve(bytes + 256);
+    const char* hosts[] = {"web01", "web02", "db1", "cache-a"};
+    const char* messages[] = {"GET /index.html 200 1532",      "connection reset by peer",
+                              "session opened for user admin", "request took 12 ms",
+                              "cache miss for key user:1234",  "worker 7 finished job 99812"};
+    char line[256];
+    while (log.size() < bytes) {
+        const unsigned r = random();
+        std::snprintf(line, sizeof line, "Dec  8 07:%02u:%02u %s app[%u]: %s", r % 60,
+                      (r >> 8) % 60, hosts[(r >> 16) % 4], 1000 + (r >> 4) % 9000,
+                      messages[(r >> 20) % 6]);
+        log += line;
+        // One line in a thousand holds a watched word.
+        if (r % 1000 == 0) {
+            log += ' ';
+            log += words[(r >> 10) % words.size()];
+        }
+        log += '\n';
+    }
+    return log;
+}
+
+// The engine's processor time to read, match and count the whole file once.
+double EngineSeconds(const std::string& dataFile, const std::vector<std::string>& words,
+                     const std::string& dir) {
+    const std::string watched = dir + "/watched.log";
+    fs::remove(watched);
+    fs::remove(dir + "/state.txt");
+    kv::agentd::DailyLog log(dir, "/", [] { return std::time(nullptr); });
+    NullSink sink;
+    WatchEngine engine(dir + "/state.txt", {}, sink, log);
+    std::vector<kv::settings::WatchRow> rows;
+    for (const std::string& word : words) {
+        rows.push_back({watched, word, "1000000000", "", ""});
+    }
+    engine.Apply(rows, {}, "bench");
+    fs::create_hard_link(dataFile, watched);  // appears whole: read from its start
+    const double start = ThreadSeconds();
+    while (engine.Tick() == 0ms) {
+    }
+    const double seconds = ThreadSeconds() - start;
+    engine.Save();
+    return seconds;
+}
+
+// A child's processor time (user + system), or -1.
+// Output goes to a file: GNU grep stops at the first match when it writes to /dev/null.
+double ChildSeconds(std::vector<std::string> args, const std::string& output) {
+    std::vector<char*> argv;
+    for (std::string& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    pid_t pid = 0;
+    int status = 0;
+    rusage usage{};
+    const bool ran = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0 &&
+                     wait4(pid, &status, 0, &usage) == pid;
+    posix_spawn_file_actions_destroy(&actions);
+    if (!ran || !WIFEXITED(status) || WEXITSTATUS(status) > 1) {
+        return -1;
+    }
+    const auto seconds = [](timeval t) { return double(t.tv_sec) + double(t.tv_usec) * 1e-6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+void Matching(std::size_t megabytes, const std::string& dir) {
+    std::vector<std::string> words;
+    for (int i = 0; i < 128; ++i) {
+        words.push_back("ERR" + std::to_string(1000 + i * 37) + "x");
+    }
+    const std::string data = dir + "/data.log";
+    const std::string log = MakeLog(megabytes << 20, words);
+    std::ofstream(data, std::ios::binary) << log;
+    std::ofstream(dir + "/words.txt") << [&] {
+        std::string list;
+        for (const std::string& word : words) {
+            list += word + "\n";
+        }
+        return list;
+    }();
+    const double mb = double(log.size()) / 1e6;
+    std::printf("matching %.0f MB of ASCII log (best of 3, processor time)\n", mb);
+    for (const std::size_t count : {std::size_t(1), words.size()}) {
+        const std::vector<std::string> used(words.begin(), words.begin() + long(count));
+        double ours = 1e9;
+        double grep = 1e9;
+        for (int round = 0; round < 3; ++round) {
+            ours = std::min(ours, EngineSeconds(data, used, dir));
+            const double theirs =
+                count == 1 ? ChildSeconds({"grep", "-F", "-c", used[0], data}, dir + "/grep.out")
+                           : ChildSeconds({"grep", "-F", "-c", "-f", dir + "/words.txt", data},
+                                          dir + "/grep.out");
+            grep = theirs < 0 ? grep : std::min(grep, theirs);
+        }
+        std::printf("  %3zu row%s: engine %7.0f MB/s, grep -F%s -c %7.0f MB/s, ratio %.2fx\n",
+                    count, count == 1 ? " " : "s", mb / ours, count == 1 ? "" : " -f", mb / grep,
+                    grep / ours);
+    }
+}
+
+// A writer at a steady rate, rotations of one kind by hand, the engine on its own thread,
+// restarted now and then (cleanly or as by a crash): lines lost and counted twice.
+void Rotations(const std::string& kind, int rotations, int restarts, const std::string& dir) {
+    const std::string file = dir + "/" + kind + ".log";
+    kv::agentd::DailyLog log(dir, "/", [] { return std::time(nullptr); });
+    std::vector<int> seen;
+    class Counting : public kv::agentd::FiredRowSink {
+    public:
+        explicit Counting(std::vector<int>& seen) : seen_(seen) {}
+        void Fire(const kv::agentd::FiredRow& fired) override {
+            seen_.push_back(std::atoi(fired.resultLine.c_str() + 5));
+        }
+
+    private:
+        std::vector<int>& seen_;
+    } sink(seen);
+    const std::string state = dir + "/" + kind + ".state";
+    const std::vector<kv::settings::WatchRow> rows{{file, "line", "1", "", ""}};
+    std::ofstream(file).flush();
+    std::mutex gate;
+    std::atomic<bool> stop = false;
+    std::atomic<int> written = 0;
+    // Applied before the first line: the file's present end is where counting starts.
+    auto first = std::make_unique<WatchEngine>(state, kv::agentd::WatchTiming{}, sink, log);
+    first->Apply(rows, {}, "bench");
+    std::thread writer([&] {
+        // 10,000 lines a second, in steps of 10 lines a millisecond.
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 0; !stop; i += 10) {
+            std::this_thread::sleep_until(start + std::chrono::milliseconds(i / 10));
+            std::string lines;
+            for (int k = i; k < i + 10; ++k) {
+                lines += "line " + std::to_string(k) + "\n";
+            }
+            std::lock_guard hold(gate);
+            const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+            const bool whole = ::write(fd, lines.data(), lines.size()) == ssize_t(lines.size());
+            ::close(fd);
+            if (!whole) {
+                break;
+            }
+            written = i + 10;
+        }
+    });
+    std::atomic<bool> restart = false;
+    std::atomic<bool> crash = false;
+    std::atomic<bool> finished = false;
+    std::thread loop([&] {
+        auto engine = std::move(first);
+        // Once the writer has stopped, at most a few seconds to catch up.
+        auto deadline = std::chrono::steady_clock::time_point::max();
+        while (!finished || seen.size() < std::size_t(written.load())) {
+            if (finished && deadline == std::chrono::steady_clock::time_point::max()) {
+                deadline = std::chrono::steady_clock::now() + 10s;
+            }
+            if (std::chrono::steady_clock::now() > deadline) {
+                break;
+            }
+            engine->OnEvents();
+            engine->Tick();
+            if (restart.exchange(false)) {
+                if (!crash) {
+                    engine->Save();
+                }
+                engine = std::make_unique<WatchEngine>(state, kv::agentd::WatchTiming{}, sink, log);
+                engine->Apply(rows, {}, "bench");
+            }
+            std::this_thread::sleep_for(1ms);
+            if (finished && seen.size() > std::size_t(written.load())) {
+                break;
+            }
+        }
+        engine->Save();
+    });
+    const auto started = std::chrono::steady_clock::now();
+    const int every = restarts > 0 ? std::max(1, rotations / restarts) : rotations + 1;
+    for (int r = 1; r <= rotations && std::chrono::steady_clock::now() - started < 10min; ++r) {
+        // Each rotation names its file anew, as logrotate's numbering and dates do.
+        std::this_thread::sleep_for(200ms);
+        std::error_code missing;  // the writer makes the file again at its next line
+        if (kind == "create") {
+            fs::rename(file, file + "." + std::to_string(r), missing);
+        } else {
+            std::lock_guard hold(gate);
+            fs::copy_file(file, file + "." + std::to_string(r));
+            fs::resize_file(file, 0);
+        }
+        if (r % every == 0) {
+            crash = (r / every) % 2 == 0;
+            restart = true;
+        }
+    }
+    std::this_thread::sleep_for(100ms);
+    stop = true;
+    writer.join();
+    finished = true;
+    loop.join();
+    std::sort(seen.begin(), seen.end());
+    int lost = 0;
+    int twice = 0;
+    std::size_t at = 0;
+    for (int i = 0; i < written; ++i) {
+        int times = 0;
+        for (; at < seen.size() && seen[at] == i; ++at) {
+            ++times;
+        }
+        lost += times == 0;
+        twice += times > 1 ? times - 1 : 0;
+    }
+    std::printf(
+        "%-12s %4d rotations, %2d restarts, %7d lines at 10,000/s in %.1f s: %d lost, "
+        "%d counted twice\n",
+        kind.c_str(), rotations, restarts, written.load(),
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), lost,
+        twice);
+}
+
+long StatusField(pid_t pid, const std::string& name) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(in, line);) {
+        if (line.starts_with(name + ":")) {
+            return std::atol(line.c_str() + name.size() + 1);
+        }
+    }
+    return -1;
+}
+
+void Idle(int seconds, const std::string& dir) {
+    fs::create_directories(dir + "/idle/state");
+    fs::create_directories(dir + "/idle/root");
+    std::string setting;
+    for (int i = 0; i < 128; ++i) {
+        const std::string file = dir + "/idle/app" + std::to_string(i % 16) + ".log";
+        std::ofstream(file, std::ios::app).flush();
+        setting += "\"" + file + "\",\"word" + std::to_string(i) + "\",\"3\",\"\",\"\"\r\n";
+    }
+    setting += "\"s\",\"b\",\"\",\"\",\"\"\r\n\r\n";
+    std::ofstream(dir + "/idle/state/WatchSetting.txt", std::ios::binary) << setting;
+    const std::string agent =
+        fs::read_symlink("/proc/self/exe").parent_path() / "kestrelview-agent";
+    std::vector<std::string> args{
+        agent, "--port", "0", "--root", dir + "/idle/root", "--state-dir", dir + "/idle/state"};
+    std::vector<char*> argv;
+    for (std::string& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, agent.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
+        std::printf("idle: cannot start %s\n", agent.c_str());
+        return;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    std::this_thread::sleep_for(1s);
+    const long before = StatusField(pid, "voluntary_ctxt_switches");
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    const long after = StatusField(pid, "voluntary_ctxt_switches");
+    std::printf(
+        "idle Agent, 128 rows over 16 files, %d s: %ld wake-ups (%.2f a second), resident "
+        "%ld kB (peak %ld kB)\n",
+        seconds, after - before, double(after - before) / seconds, StatusField(pid, "VmRSS"),
+        StatusField(pid, "VmHWM"));
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::size_t megabytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 128;
+    const int rotations = argc > 2 ? std::atoi(argv[2]) : 100;
+    const int restarts = argc > 3 ? std::atoi(argv[3]) : 10;
+    const int idle = argc > 4 ? std::atoi(argv[4]) : 12;
+    char pattern[] = "/tmp/kv-bench-watch-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) {
+        return 1;
+    }
+    const std::string dir = pattern;
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    Matching(megabytes, dir);
+    Rotations("create", rotations, restarts, dir);
+    Rotations("copytruncate", rotations, restarts, dir);
+    Idle(idle, dir);
+    fs::remove_all(dir);
+    return 0;
+}

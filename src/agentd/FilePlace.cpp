@@ -1,0 +1,32 @@
+#include "agentd/FilePlace.h"
+
+#include <array>
+#include <cerrno>
+
+#include <unistd.h>
+
+namespace kv::agentd {
+
+bool PrintOf(int fd, std::uint32_t length, std::uint64_t& print) {
+    std::array<unsigned char, kPrintBytes> bytes{};
+    std::size_t got = 0;
+    while (got < length) {
+        const ssize_t n = ::pread(fd, bytes.data() + got, length - got, static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    // FNV-1a: enough to tell two logs' first lines apart, and cheap.
+    std::uint64_t hash = 14695981039346656037ull;
+    for (std::size_t i = 0; i < length; ++i) {
+        hash = (hash ^ bytes[i]) * 1099511628211ull;
+    }
+    print = hash;
+    return true;
+}
+
+}  // namespace kv::agentd
