@@ -5,7 +5,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  qt6-base-dev libgl-dev libjpeg62-turbo-dev
+  qt6-base-dev qt6-translations-l10n libgl-dev libjpeg62-turbo-dev
   fonts-ipafont-gothic
   iproute2 curl
   xvfb xauth imagemagick xdotool

@@ -1,5 +1,6 @@
 #include "agent/AddServerCheck.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "agent/AgentRequests.h"
@@ -46,6 +47,20 @@ const std::string& AddServerCheck::TableFullMessage() {
     return message;
 }
 
+const std::string& AddServerCheck::BadNameMessage() {
+    static const std::string message = text::Sjis(
+        "サーバ名に制御文字またはダブルクォーテーション（\"）が含まれているため、"
+        "追加できません。");
+    return message;
+}
+
+bool AddServerCheck::CarriableServerName(std::string_view name) {
+    return std::none_of(name.begin(), name.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F || c == '"';
+    });
+}
+
 std::optional<std::string> AddServerCheck::ComposeAddress(
     const std::array<std::string_view, 4>& fields) {
     std::string address;
@@ -86,7 +101,8 @@ AddServerCheck::AddServerCheck(AgentRequests& requests, store::ServerList& serve
                               },
                               [&requests](std::string_view address, std::string& target) {
                                   return requests.FetchWatchSetting(address, target);
-                              }},
+                              },
+                              {}},
                      servers) {}
 
 AddServerCheck::AddServerCheck(Fetchers fetchers, store::ServerList& servers)
@@ -109,6 +125,9 @@ AddServerCheck::Result AddServerCheck::TryAddress(std::string_view address) {
     std::string setting;
     if (!fetchers_.FetchTree(address, tree) || !fetchers_.FetchWatchSetting(address, setting)) {
         return {Outcome::NoAnswer, NoAnswerMessage(), std::nullopt};
+    }
+    if (fetchers_.ServerNameOf && !CarriableServerName(fetchers_.ServerNameOf(setting))) {
+        return {Outcome::BadName, BadNameMessage(), std::nullopt};
     }
     return {Outcome::Added, {}, servers_.AddFetched(address, tree, setting)};
 }

@@ -21,7 +21,7 @@ class AgentRequests;
 // leaves the server list as it was.
 class AddServerCheck {
 public:
-    enum class Outcome { InvalidAddress, TableFull, NoAnswer, Added };
+    enum class Outcome { InvalidAddress, TableFull, NoAnswer, BadName, Added };
 
     struct Result {
         Outcome outcome = Outcome::InvalidAddress;
@@ -34,6 +34,11 @@ public:
     // "リモートサーバと通信できませんでした。"
     static const std::string& NoAnswerMessage();
     static const std::string& TableFullMessage();
+    // The Agent's server name holds a control byte or a double quote, which Server.csv
+    // and the setting text cannot carry.
+    static const std::string& BadNameMessage();
+    // Neither control bytes nor double quotes: what discovery and the dialog accept.
+    static bool CarriableServerName(std::string_view name);
 
     // Four address fields as the masked fields hold them ("_" and spaces are unfilled
     // places) -> their values joined by ".", exactly as typed, leading zeros kept. Nothing
@@ -47,6 +52,9 @@ public:
     struct Fetchers {
         std::function<bool(std::string_view address, std::string& target)> FetchTree;
         std::function<bool(std::string_view address, std::string& target)> FetchWatchSetting;
+        // The server name the setting reply carries (the settings layer parses it); none
+        // given: no name is checked.
+        std::function<std::string(std::string_view settingText)> ServerNameOf;
     };
 
     AddServerCheck(AgentRequests& requests, store::ServerList& servers);

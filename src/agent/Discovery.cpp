@@ -1,22 +1,11 @@
 #include "agent/Discovery.h"
 
-#include <algorithm>
 #include <string>
 
+#include "agent/AddServerCheck.h"
 #include "store/ServerList.h"
 
 namespace kv::agent {
-
-namespace {
-
-bool CarriableName(std::string_view name) {
-    return std::none_of(name.begin(), name.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte < 0x20 || byte == 0x7F || c == '"';
-    });
-}
-
-}  // namespace
 
 void Discovery::Start(std::string_view port, std::string_view destination) {
     socket_.Close();
@@ -59,7 +48,7 @@ std::optional<std::size_t> Discovery::HandleReply(std::string_view bytes, std::s
         return std::nullopt;
     }
     const std::string_view name = text.substr(bar + 1);
-    if (!CarriableName(name)) {
+    if (!AddServerCheck::CarriableServerName(name)) {
         return std::nullopt;
     }
     return servers.AddDiscovered(source, name);

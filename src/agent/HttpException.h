@@ -19,4 +19,11 @@ private:
     int errorNumber_;
 };
 
+// A request refused before it started because the one shared client is still serving
+// another. Not a failure of the server asked: the caller says "busy" and changes nothing.
+class EClientBusy : public EHttpException {
+public:
+    EClientBusy() : EHttpException("client busy", 1) {}
+};
+
 }  // namespace kv::agent

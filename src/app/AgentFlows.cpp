@@ -94,11 +94,8 @@ void AgentFlows::ViewFile() {
     try {
         const std::string path = agent::RemotePath(pane, node);
         const std::string address = pane.Caption(pane.TopLevelAncestor(node));
-        RequestPort* requests = model_.Requests();
-        if (requests == nullptr) {
-            throw std::runtime_error("Connecting Failed");
-        }
-        const std::string text = agent::PrepareFileViewText(requests->FetchFileView(address, path));
+        const std::string text =
+            agent::PrepareFileViewText(model_.Requests().FetchFileView(address, path));
         model_.Ui().OpenFileView(address + " - " + path, text);
     } catch (const std::exception&) {
         EndBusy();
@@ -119,8 +116,14 @@ void AgentFlows::FetchCurrentSetting() {
     BeginSettingFetch();
     try {
         model_.ClearWatchPage();
-        if (model_.Walks().FetchWatchSetting(*index)) {
-            model_.ShowWatchSetting(node, *index);
+        const std::uint64_t key = model_.Servers().Entry(*index).Key;
+        if (model_.Settings().Walks().FetchWatchSetting(*index)) {
+            if (const auto now = model_.Servers().IndexOfKey(key)) {
+                model_.ShowWatchSetting(node, *now);
+            }
+        } else {
+            // Pages of a failed fetch are not this server's setting: nothing to edit.
+            model_.SetWatchEditing(false);
         }
     } catch (const std::exception& failure) {
         model_.Ui().ReportError(failure.what());
@@ -135,19 +138,26 @@ void AgentFlows::FetchAllSettings() {
     }
     BeginSettingFetch();
     try {
-        model_
-            .Walks([this](const settings::FetchAndSave::Report& report) {
+        const auto current = model_.Servers().IndexOf(model_.CurrentServer());
+        const std::uint64_t currentKey = current ? model_.Servers().Entry(*current).Key : 0;
+        bool currentFetched = false;
+        model_.Settings()
+            .Walks([&](const settings::FetchAndSave::Report& report) {
                 if (report.outcome == settings::FetchAndSave::Outcome::Fetched) {
                     model_.MarkLoaded(model_.ServerNode(report.Index));
+                    currentFetched =
+                        currentFetched || model_.Servers().Entry(report.Index).Key == currentKey;
                 }
             })
             .FetchAll();
-        const agent::NodeTree& pane = model_.Pane();
-        if (model_.CurrentServer() != store::kDefaultSettingAddress &&
-            pane.IsAlive(model_.SelectedNode())) {
-            const agent::NodeTree::Id node = pane.TopLevelAncestor(model_.SelectedNode());
+        const auto now = model_.Servers().IndexOfKey(currentKey);
+        if (now && *now != 0) {
             model_.ClearWatchPage();
-            model_.ShowWatchSetting(node, pane.Row(node));
+            if (currentFetched) {
+                model_.ShowWatchSetting(model_.ServerNode(*now), *now);
+            } else {
+                model_.SetWatchEditing(false);
+            }
         }
     } catch (const std::exception& failure) {
         model_.Ui().ReportError(failure.what());
@@ -168,15 +178,17 @@ void AgentFlows::AddServer() {
 
 std::optional<std::size_t> AgentFlows::TestNewServer(const std::string& address) {
     UserPort& ui = model_.Ui();
-    RequestPort* requests = model_.Requests();
+    RequestPort& requests = model_.Requests();
     agent::AddServerCheck check(
-        agent::AddServerCheck::Fetchers{
-            [requests](std::string_view server, std::string& target) {
-                return requests != nullptr && requests->FetchTree(server, target);
-            },
-            [requests](std::string_view server, std::string& target) {
-                return requests != nullptr && requests->FetchWatchSetting(server, target);
-            }},
+        agent::AddServerCheck::Fetchers{[&requests](std::string_view server, std::string& target) {
+                                            return requests.FetchTree(server, target);
+                                        },
+                                        [&requests](std::string_view server, std::string& target) {
+                                            return requests.FetchWatchSetting(server, target);
+                                        },
+                                        [](std::string_view setting) {
+                                            return settings::ParseSettingText(setting).ServerName;
+                                        }},
         model_.Servers());
     ui.SetBusyCursor(true);
     const agent::AddServerCheck::Result result = check.TryAddress(address);
@@ -192,9 +204,7 @@ std::optional<std::size_t> AgentFlows::TestNewServer(const std::string& address)
 void AgentFlows::ShowAddedServer(std::size_t index) {
     const FetchTexts& texts = TextsFor(false);
     // The pages still show the previous server; keep its edits before they are replaced.
-    if (const auto current = model_.Servers().IndexOf(model_.CurrentServer())) {
-        model_.CaptureWatchSetting(*current);
-    }
+    model_.CaptureShownSetting();
     model_.SetStatusText(texts.Fetching);
     model_.Ui().SetBusyCursor(true);
     model_.SetMainWindowEnabled(false);
@@ -218,9 +228,7 @@ void AgentFlows::ShowAddedServer(std::size_t index) {
     }
     model_.SetProgress(0);
     model_.SetStatusText(texts.Done);
-    model_.SetControlEnabled(Control::BtnServerDel, true);
-    model_.SetControlEnabled(Control::BtnReload, true);
-    model_.SetControlEnabled(Control::BtnDefaultSet, false);
+    model_.Raise({UiEvent::ServerAddedByDialog});
     model_.SetLogTabVisible(true);
     EndBusy();
 }
@@ -236,22 +244,8 @@ void AgentFlows::StartDiscovery() {
 }
 
 void AgentFlows::DiscoveryReadable() {
-    const std::vector<std::size_t> added = discovery_.HandleAvailable(model_.Servers());
-    if (added.empty()) {
-        return;
-    }
-    for (const std::size_t index : added) {
-        const store::TServerTree& entry = model_.Servers().Entry(index);
-        const agent::NodeTree::Id node =
-            model_.Pane().Append(agent::NodeTree::kNone, entry.IPAddress,
-                                 agent::Picture::ServerNotLoaded, agent::Picture::ServerNotLoaded);
-        if (model_.SelectedNode() == node) {
-            model_.SetServerNameText(entry.ServerName);
-        }
-    }
-    model_.SetControlEnabled(Control::BtnServerDel, true);
-    model_.SetControlEnabled(Control::BtnReload, true);
-    model_.Notify(Change::Servers);
+    model_.AddDiscoveredServers(
+        [this](store::ServerList& servers) { return discovery_.HandleAvailable(servers); });
 }
 
 void AgentFlows::BeginSettingFetch() {
@@ -276,6 +270,11 @@ void AgentFlows::FetchServer(agent::NodeTree::Id server, Style style) {
     if (index >= model_.Servers().Count()) {
         return;
     }
+    // Nothing is cleared for a request that could not even start.
+    if (model_.RefusedWhileWaiting()) {
+        return;
+    }
+    const std::uint64_t key = model_.Servers().Entry(index).Key;
     model_.Ui().SetBusyCursor(true);
     model_.SetMainWindowEnabled(false);
     model_.SetWatchEditing(false);
@@ -285,27 +284,41 @@ void AgentFlows::FetchServer(agent::NodeTree::Id server, Style style) {
     }
     model_.ClearWatchPage();
     try {
-        store::TServerTree& entry = model_.Servers().Entry(index);
         // A reload drops the old subtree before asking, so a lost connection leaves none.
+        // The selection below it moves up to the server, as the tree control does.
         if (reload) {
+            if (model_.Pane().IsAlive(model_.SelectedNode()) &&
+                model_.Pane().TopLevelAncestor(model_.SelectedNode()) == server) {
+                const SelectionHold hold(model_);
+                model_.SelectNode(server);
+                model_.Notify(Change::Selection);
+            }
             model_.Pane().RemoveChildren(server);
         }
-        entry.TreeText.clear();
-        entry.SettingText.clear();
-        model_.Notify(Change::Servers);
+        model_.ClearServerTexts(index);
         const std::string address = model_.Pane().Caption(server);
-        RequestPort* requests = model_.Requests();
-        if (requests == nullptr || !requests->FetchTree(address, entry.TreeText) ||
-            !requests->FetchWatchSetting(address, entry.SettingText)) {
-            throw std::runtime_error("Connecting Failed");
-        }
+        // Each reply goes to the entry found again by its key: discovery may have added
+        // servers while the request waited.
+        const auto fetch = [&](auto request,
+                               void (ManagerModel::*store)(std::size_t, std::string)) {
+            std::string reply;
+            const bool ok = (model_.Requests().*request)(address, reply);
+            const std::optional<std::size_t> now = model_.Servers().IndexOfKey(key);
+            if (!ok || !now || !model_.Pane().IsAlive(server)) {
+                throw std::runtime_error("Connecting Failed");
+            }
+            (model_.*store)(*now, std::move(reply));
+            return *now;
+        };
+        fetch(&RequestPort::FetchTree, &ManagerModel::SetTreeText);
+        const std::size_t now =
+            fetch(&RequestPort::FetchWatchSetting, &ManagerModel::SetSettingText);
         model_.SetStatusText(texts.Loading);
         if (!reload) {
             model_.Pane().RemoveChildren(server);
         }
-        BuildSubtree(server, index);
-        entry.CachedLog.reset();
-        model_.ShowWatchSetting(server, index);
+        BuildSubtree(server, now);
+        model_.ShowWatchSetting(server, now);
         model_.SetLogTabVisible(true);
     } catch (const std::exception&) {
         EndBusy();

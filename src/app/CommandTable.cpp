@@ -1,6 +1,8 @@
 #include "app/CommandTable.h"
 
+#include <algorithm>
 #include <array>
+#include <utility>
 
 #include "app/ManagerModel.h"
 #include "text/Cp932.h"
@@ -29,7 +31,7 @@ struct Row {
     std::optional<Control> buttonControl;
     std::optional<Control> menuControl;
     std::optional<Control> popupControl;
-    void (ManagerModel::*handler)();
+    void (*handler)(ManagerModel&);
 };
 
 using M = ManagerModel;
@@ -41,48 +43,53 @@ const std::array<Row, kCommandCount> kRows{{
     {CommandId::AddServer, "BtnAddServer", "監視サーバ追加", Menu::File, "MenAddServer",
      "リモートサーバ追加", "", "", kNo, kNo, kNo, nullptr},
     {CommandId::ServerDel, "BtnServerDel", "監視サーバ削除", Menu::File, "MenServerDel",
-     "リモートサーバ削除", "", "", Control::BtnServerDel, kNo, kNo, &M::BtnServerDelClick},
+     "リモートサーバ削除", "", "", Control::BtnServerDel, kNo, kNo,
+     [](M& m) { m.DeleteSelectedServer(); }},
     {CommandId::Reload, "BtnReload", "サーバ情報の取得/再取得", Menu::File, "MenReload",
      "リモートサーバ情報更新", "", "", Control::BtnReload, kNo, kNo, nullptr},
     {CommandId::Save, "BtnSave", "監視サーバ保存", Menu::File, "MenSave", "サーバ一覧保存", "", "",
-     kNo, kNo, kNo, &M::BtnSaveClick},
+     kNo, kNo, kNo, [](M& m) { m.Settings().SaveServerList(); }},
     {CommandId::Close, "BtnClose", "終了", Menu::File, "MenClose", "終了(&X)", "", "", kNo, kNo,
-     kNo, &M::BtnCloseClick},
+     kNo, [](M& m) { m.Ui().CloseMainWindow(); }},
     {CommandId::LineCopy, "BtnLineCopy", "選択行コピー", Menu::Edit, "MenLineCopy", "選択行コピー",
-     "選択行のコピー", "", Control::BtnLineCopy, Control::MenLineCopy, kNo, &M::BtnLineCopyClick},
+     "選択行のコピー", "", Control::BtnLineCopy, Control::MenLineCopy, kNo,
+     [](M& m) { m.CopyRow(); }},
     {CommandId::LinePast, "BtnLinePast", "コピー行貼り付け", Menu::Edit, "MenLinePast",
      "選択行貼り付け", "コピー行の貼り付け", "", Control::BtnLinePast, Control::MenLinePast, kNo,
-     &M::BtnLinePastClick},
+     [](M& m) { m.PasteRow(); }},
     {CommandId::LineDel, "BtnLineDel", "選択行削除", Menu::Edit, "MenLineDel", "選択行削除",
-     "選択行の削除", "", Control::BtnLineDel, Control::MenLineDel, kNo, &M::BtnLineDelClick},
+     "選択行の削除", "", Control::BtnLineDel, Control::MenLineDel, kNo,
+     [](M& m) { m.DeleteRow(); }},
     {CommandId::GrdReload, "BtnGrdReload", "設定情報取得", Menu::Edit, "MenGrdReload",
      "設定情報更新", "", "", Control::BtnGrdReload, kNo, kNo, nullptr},
     {CommandId::GrdSave, "BtnGrdSave", "設定情報保存", Menu::Edit, "MenGrdSave", "設定情報保存", "",
-     "", Control::BtnGrdSave, Control::MenGrdSave, kNo, &M::BtnGrdSaveClick},
+     "", Control::BtnGrdSave, Control::MenGrdSave, kNo,
+     [](M& m) { m.Settings().SaveShownSetting(); }},
     {CommandId::GrdAllReload, "BtnGrdAllReload", "すべての設定情報の取得", Menu::None, "", "", "",
      "", kNo, kNo, kNo, nullptr},
     {CommandId::GrdAllSave, "BtnGrdAllSave", "設定情報を全て保存", Menu::None, "", "", "", "",
-     Control::BtnGrdAllSave, kNo, kNo, &M::BtnGrdAllSaveClick},
+     Control::BtnGrdAllSave, kNo, kNo, [](M& m) { m.Settings().SaveAllSettings(); }},
     {CommandId::DefaultSet, "BtnDefaultSet", "デフォルト設定の配布", Menu::None, "", "", "", "",
-     Control::BtnDefaultSet, kNo, kNo, &M::BtnDefaultSetClick},
+     Control::BtnDefaultSet, kNo, kNo, [](M& m) { m.Settings().DistributeDefault(); }},
     {CommandId::Import, "BtnImport", "インポート", Menu::None, "", "", "", "", Control::BtnImport,
-     kNo, kNo, &M::BtnImportClick},
+     kNo, kNo, [](M& m) { m.Settings().ImportRows(); }},
     {CommandId::Export, "BtnExport", "エクスポート", Menu::None, "", "", "", "", Control::BtnExport,
-     kNo, kNo, &M::BtnExportClick},
+     kNo, kNo, [](M& m) { m.Settings().ExportRows(); }},
     {CommandId::Help, "BtnHelp", "マニュアルページを開く", Menu::Help, "MenHelp",
-     "マニュアルページを開く", "", "F1", kNo, kNo, kNo, &M::BtnHelpClick},
+     "マニュアルページを開く", "", "F1", kNo, kNo, kNo,
+     [](M& m) { m.Ui().OpenWebPage(M::ManualUrl()); }},
     {CommandId::Version, "BtnVersion", "バージョン", Menu::Help, "MenVersion", "バージョン(&A)", "",
-     "", kNo, kNo, kNo, &M::BtnVersionClick},
+     "", kNo, kNo, kNo, [](M& m) { m.Ui().ShowVersionWindow(); }},
     {CommandId::TreeFetch, "", "", Menu::None, "", "", "サーバ情報の取得/再取得", "", kNo, kNo,
-     Control::PopMenu1, &M::PopMenu1Click},
+     Control::PopMenu1, [](M& m) { m.PaneCommands().FetchOrViewSelected(); }},
     {CommandId::TreeReplaceFile, "", "", Menu::None, "", "", "選択行の監視ファイルと置き換える", "",
-     kNo, kNo, Control::PopMenu2, &M::PopMenu2Click},
+     kNo, kNo, Control::PopMenu2, [](M& m) { m.PaneCommands().ReplaceWatchFile(); }},
     {CommandId::TreeReplaceCommand, "", "", Menu::None, "", "", "選択行の実行コマンドと置き換える",
-     "", kNo, kNo, Control::PopMenu3, &M::PopMenu3Click},
+     "", kNo, kNo, Control::PopMenu3, [](M& m) { m.PaneCommands().ReplaceCommand(); }},
     {CommandId::TreeAddFile, "", "", Menu::None, "", "", "監視ファイルとして追加設定する", "", kNo,
-     kNo, Control::PopMenu4, &M::PopMenu4Click},
+     kNo, Control::PopMenu4, [](M& m) { m.PaneCommands().AddWatchFile(); }},
     {CommandId::TreeViewFile, "", "", Menu::None, "", "", "View File", "", kNo, kNo,
-     Control::PopMenu5, &M::PopMenu5Click},
+     Control::PopMenu5, [](M& m) { m.PaneCommands().ViewSelectedFile(); }},
     {CommandId::CellCut, "", "", Menu::None, "", "", "切り取り(&T)", "Ctrl+X", kNo, kNo, kNo,
      nullptr},
     {CommandId::CellCopy, "", "", Menu::None, "", "", "コピー(&C)", "Ctrl+C", kNo, kNo, kNo,
@@ -91,6 +98,47 @@ const std::array<Row, kCommandCount> kRows{{
      nullptr},
     {CommandId::CellDelete, "", "", Menu::None, "", "", "削除(&D)", "Del", kNo, kNo, kNo, nullptr},
 }};
+
+// Row edits, export, help and the question to the network change nothing a waiting
+// request relies on.
+constexpr std::array kRunWhileWaiting{
+    CommandId::AutoSearch,  CommandId::LineCopy,        CommandId::LinePast,
+    CommandId::LineDel,     CommandId::Export,          CommandId::Help,
+    CommandId::Version,     CommandId::TreeReplaceFile, CommandId::TreeReplaceCommand,
+    CommandId::TreeAddFile, CommandId::CellCut,         CommandId::CellCopy,
+    CommandId::CellPaste,   CommandId::CellDelete,
+};
+
+// The tool buttons' icons.
+constexpr std::pair<CommandId, std::string_view> kIcons[] = {
+    {CommandId::AutoSearch, "auto-search"},
+    {CommandId::AddServer, "add-server"},
+    {CommandId::ServerDel, "server-del"},
+    {CommandId::Reload, "reload"},
+    {CommandId::Save, "save"},
+    {CommandId::Close, "close"},
+    {CommandId::LineCopy, "line-copy"},
+    {CommandId::LinePast, "line-paste"},
+    {CommandId::LineDel, "line-del"},
+    {CommandId::GrdReload, "grd-reload"},
+    {CommandId::GrdSave, "grd-save"},
+    {CommandId::GrdAllReload, "grd-all-reload"},
+    {CommandId::GrdAllSave, "grd-all-save"},
+    {CommandId::DefaultSet, "default-set"},
+    {CommandId::Import, "import"},
+    {CommandId::Export, "export"},
+    {CommandId::Help, "help"},
+    {CommandId::Version, "version"},
+};
+
+std::string IconOf(CommandId id) {
+    for (const auto& [command, icon] : kIcons) {
+        if (command == id) {
+            return std::string(icon);
+        }
+    }
+    return {};
+}
 
 std::vector<CommandInfo> BuildTable() {
     std::vector<CommandInfo> table;
@@ -109,6 +157,9 @@ std::vector<CommandInfo> BuildTable() {
             .MenuControl = row.menuControl,
             .PopupControl = row.popupControl,
             .Handler = row.handler,
+            .Icon = IconOf(row.id),
+            .RunsWhileWaiting = std::find(kRunWhileWaiting.begin(), kRunWhileWaiting.end(),
+                                          row.id) != kRunWhileWaiting.end(),
         });
     }
     return table;

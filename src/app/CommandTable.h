@@ -91,7 +91,12 @@ struct CommandInfo {
     std::optional<Control> PopupControl;
     // The model's handler; null for the cell editor's actions (the window runs them on its
     // editor) and for Agent flows that are installed with ManagerModel::InstallFlow.
-    void (ManagerModel::*Handler)() = nullptr;
+    void (*Handler)(ManagerModel&) = nullptr;
+    // Name of the tool button's icon ("reload"); empty without a button.
+    std::string Icon;
+    // Runs while a request waits (it touches neither the server table, nor the current
+    // server, nor the source of the pages); every other command is refused meanwhile.
+    bool RunsWhileWaiting = false;
 };
 
 // The whole table, one row per CommandId, in CommandId order.

@@ -2,8 +2,9 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
-#include <optional>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,45 +12,57 @@
 #include "agent/ConnectionSettings.h"
 #include "agent/NodeTree.h"
 #include "app/CommandTable.h"
+#include "app/EnablingRules.h"
+#include "app/LogView.h"
 #include "app/ModelObserver.h"
+#include "app/PaneActions.h"
+#include "app/RequestGate.h"
+#include "app/SettingCommands.h"
 #include "app/StatusLayout.h"
 #include "app/UserPort.h"
-#include "app/WatchGrid.h"
+#include "app/WatchPages.h"
 #include "settings/FetchAndSave.h"
-#include "settings/WatchSetting.h"
 #include "store/ServerList.h"
-#include "store/TMlb2.h"
 
 namespace kv::app {
 
-class RequestPort;
-
-// The Manager's main window without widgets: everything the window shows, every enabling
-// rule and every command. The window binds its widgets to the accessors, forwards user
-// actions to the methods below and repaints on ModelChanged. Texts are Shift_JIS.
+// The Manager's main window without widgets: it holds the state the window shows (server
+// table, pane, current server, enabling, status) and dispatches the command table to its
+// parts: the watch pages, the log view, the pane actions and the setting commands. The
+// window binds its widgets to the accessors, forwards user actions and repaints on
+// ModelChanged. Texts are Shift_JIS.
+// Errors: a command's failure that it does not handle itself reaches the user as the
+// error report (UserPort::ReportError); a command refused while a request waits says so
+// in the status bar; EClientBusy never becomes a message box.
 class ManagerModel {
 public:
     enum class Page { Watch = 0, Message = 1, Log = 2 };
 
     // "Kestrelview Manager Ver2.00"
     static const std::string& ApplicationTitle();
-    // "最新", "一日前", "二日前", "三日前"
-    static const std::array<std::string, 4>& LogChoices();
+    static const std::array<std::string, 4>& LogChoices() { return LogView::Choices(); }
     static const std::string& ManualUrl();
     // The message box of a flow that could not reach its Agent.
     static std::string CommunicationFailureText();
+    // The status text of a command refused while a request waits.
+    static const std::string& BusyText();
 
     // `dataDir` ends in "/" (see ResolveDataDirectory).
     ManagerModel(UserPort& ui, std::string dataDir);
     ManagerModel(const ManagerModel&) = delete;
     ManagerModel& operator=(const ManagerModel&) = delete;
 
-    // The Agent requests; without one, every request fails as a lost connection.
+    // The Agent requests; without one (nullptr), every request fails as a lost connection.
     void SetRequestPort(RequestPort* requests);
-    RequestPort* Requests() const { return requests_; }
+    RequestGate& Requests() { return requests_; }
+    // True, with BusyText() in the status bar, when a request waits.
+    bool RefusedWhileWaiting();
     UserPort& Ui() const { return ui_; }
     void AddObserver(ModelObserver* observer);
     void RemoveObserver(ModelObserver* observer);
+    // Tells observers about a change.
+    void Notify(ChangeMask what);
+    void Notify(Change what) { Notify(static_cast<ChangeMask>(what)); }
 
     // ---- Life of the window --------------------------------------------------------
     // Loads the three local tables, fills the server table and the pane and shows the
@@ -62,16 +75,21 @@ public:
     const std::string& DataDirectory() const { return dataDir_; }
 
     // ---- Commands ------------------------------------------------------------------
-    // Runs a command of the table. A failure that the command does not handle itself
-    // reaches the user as the error report. Commands without a handler do nothing.
+    // Runs a command of the table; refused while a request waits unless the table says
+    // it may run then.
     void Execute(CommandId id);
     // False for the cell editor's actions and for Agent flows not yet installed.
     bool HasHandler(CommandId id) const;
-    // Installs the flow for a command that talks to Agents (fetches, discovery, add
-    // server). For TreeFetch and TreeViewFile the flow is the fetch of the selected
-    // server and the view of the selected file node, which the pane's double-click and
-    // popup dispatch call. Replaces an earlier one.
+    // Installs the flow for a command that talks to Agents. Replaces an earlier one.
     void InstallFlow(CommandId id, std::function<void()> flow);
+    // Runs an installed flow directly (the pane's double click and popup).
+    void RunFlow(CommandId id);
+
+    // ---- The parts -------------------------------------------------------------------
+    const WatchPages& Pages() const { return pages_; }
+    const LogView& Log() const { return log_; }
+    PaneActions& PaneCommands() { return paneActions_; }
+    SettingCommands& Settings() { return settings_; }
 
     // ---- State the window shows -----------------------------------------------------
     const store::ServerList& Servers() const { return servers_; }
@@ -82,9 +100,9 @@ public:
     agent::NodeTree::Id ServerNode(std::size_t index) const;
     agent::NodeTree::Id SelectedNode() const { return selected_; }
     const std::string& CurrentServer() const { return currentServer_; }
-    const WatchGrid& Grid() const { return grid_; }
-    const settings::MailSetting& Mail() const { return mail_; }
-    const std::string& ServerNameText() const { return serverNameText_; }
+    const WatchGrid& Grid() const { return pages_.Grid(); }
+    const settings::MailSetting& Mail() const { return pages_.Mail(); }
+    const std::string& ServerNameText() const { return pages_.ServerNameText(); }
     const std::string& StatusText() const { return statusText_; }
     int ProgressPosition() const { return progress_; }
     bool AnimationRunning() const { return animation_; }
@@ -94,46 +112,57 @@ public:
     bool WatchEditing() const { return watchEditing_; }
     Page ActivePage() const { return page_; }
     bool LogTabVisible() const { return logTabVisible_; }
-    const std::string& LogText() const { return logText_; }
-    std::size_t LogIndex() const { return logIndex_; }
-    const std::array<std::string, 4>& LogPaths() const { return logPaths_; }
-    const std::vector<std::string>& LineCopyBuffer() const { return lineCopy_; }
+    const std::string& LogText() const { return log_.Text(); }
+    std::size_t LogIndex() const { return log_.Index(); }
+    const std::array<std::string, 4>& LogPaths() const { return log_.Paths(); }
+    const std::vector<std::string>& LineCopyBuffer() const { return pages_.LineCopyBuffer(); }
     const agent::ConnectionSettings& Connection() const { return connection_; }
     const StatusLayout& Layout() const { return layout_; }
     // Watch rows of the shown setting beyond the grid's 128 rows.
-    std::size_t HiddenRowCount() const { return hiddenRows_.size(); }
+    std::size_t HiddenRowCount() const { return pages_.HiddenRowCount(); }
 
     // ---- User actions the window forwards ---------------------------------------------
-    // The pane's selection changed (TreServerChange unless suspended).
+    // The pane's selection changed; while a request waits another server is refused and
+    // the pane shows the selection again.
     void SelectNode(agent::NodeTree::Id node);
-    // Text typed into a cell or a mail page field. Refused (false, a message shown, the
-    // old text kept) when the setting text could not carry it: a double quote anywhere,
-    // a line break in a cell or a one-line field, a TAB in the body. Lone CR or LF in the
-    // body become CR LF.
-    bool EditCell(std::size_t row, std::size_t column, std::string_view text);
-    void SetCurrentCell(std::size_t row, std::size_t column);
-    bool EditSubject(std::string_view text);
-    bool EditBody(std::string_view text);
-    bool EditSmtpServer(std::string_view text);
-    bool EditFromAddress(std::string_view text);
-    // PagWatchChange
+    // Typed text; refused (false, a message shown, the old text kept) when the setting
+    // text could not carry it. The count column keeps digits only.
+    bool EditCell(std::size_t row, std::size_t column, std::string_view text) {
+        return pages_.EditCell(row, column, text);
+    }
+    void SetCurrentCell(std::size_t row, std::size_t column) { pages_.SetCurrentCell(row, column); }
+    bool EditSubject(std::string_view text) {
+        return pages_.EditMailField(&settings::MailSetting::MailSubject, text, false);
+    }
+    bool EditBody(std::string_view text) {
+        return pages_.EditMailField(&settings::MailSetting::MailBody, text, true);
+    }
+    bool EditSmtpServer(std::string_view text) {
+        return pages_.EditMailField(&settings::MailSetting::SMTPServer, text, false);
+    }
+    bool EditFromAddress(std::string_view text) {
+        return pages_.EditMailField(&settings::MailSetting::FromMailAddress, text, false);
+    }
     void ChangePage(Page page);
-    // Splitter1Moved with the tree's new width.
     void MoveSplitter(int treeWidth);
     // GrdNetwork changes; a refused port shows the message and restores the old text.
-    void ChangeUser(std::string_view text);
-    void ChangePassword(std::string_view text);
+    void ChangeUser(std::string_view text) {
+        if (connection_.SetUser(text)) {
+            ApplyConnection();
+        }
+    }
+    void ChangePassword(std::string_view text) {
+        if (connection_.SetPassword(text)) {
+            ApplyConnection();
+        }
+    }
     void ChangePort(std::string_view text);
-    // ValLogIndexChange, for the user's choice only (not when the model resets the index).
+    // The user's choice of log day (not when the model resets the index).
     void ChooseLogDay(std::size_t index);
-    // TreServerMouseDown with the right button: sets PopMenu1..5 for the selected node.
-    void OpenTreePopup();
-    // TreServerDblClick: fetch a server not loaded, view a file node, else nothing.
-    void DoubleClickNode();
-    // Drag from the pane over the grid: accepted only for a selected file node.
-    bool CanDropOnGrid() const;
-    // GrdWatchDragDrop
-    void DropOnGrid();
+    void OpenTreePopup() { paneActions_.OpenPopup(); }
+    void DoubleClickNode() { paneActions_.DoubleClick(); }
+    bool CanDropOnGrid() const { return IsFileNode(selected_); }
+    void DropOnGrid() { paneActions_.DropOnGrid(); }
 
     // ---- Building blocks of the commands and of the Agent flows -------------------------
     void ClearWatchPage();
@@ -141,17 +170,23 @@ public:
     // Shows entry `index`'s setting text in the pages, with its log; throws when the log
     // cannot be fetched (rows and mail settings are then already shown).
     void ShowWatchSetting(agent::NodeTree::Id serverNode, std::size_t index);
-    // Builds entry `index`'s setting text from the pages; false when `index` is not an
-    // entry in use. Watch rows of the shown setting that the grid could not show are kept
-    // after the grid's rows unless the user agrees, once per display, to drop them.
+    // Builds entry `index`'s setting text from the pages when they show it; false when
+    // they do not (never fetched, failed fetch, another entry).
     bool CaptureWatchSetting(std::size_t index);
-    // The fetch and save walks over the request port, their messages shown to the user;
-    // `also` hears of every outcome after that.
-    settings::FetchAndSave Walks(settings::FetchAndSave::Reporter also = {});
-    // Posts entry `index`'s setting; shows the per-server message on failure.
-    bool UploadWatchSetting(std::size_t index);
+    void CaptureShownSetting();
+    // Imported rows replace the grid's; the mail page and the log are emptied.
+    void ReplaceRows(const std::vector<settings::WatchRow>& rows);
+    // Server.csv, with the message of the close question's failure left to the caller.
+    void SaveServerList();
+    // The selected server leaves the table and the pane after the user agreed.
+    void DeleteSelectedServer();
+    // The row commands on the grid's current row.
+    void CopyRow() { pages_.CopyRow(); }
+    void PasteRow() { pages_.PasteRow(); }
+    void DeleteRow() { pages_.DeleteRow(); }
 
-    void SetControlEnabled(Control control, bool enabled);
+    // Applies the enabling table's rows for the events, in order.
+    void Raise(std::initializer_list<UiEvent> events);
     void SetLogTabVisible(bool visible);
     void SetStatusText(std::string text);
     void SetProgress(int position);
@@ -160,7 +195,7 @@ public:
     void SetAnimation(bool running);
     void SetMainWindowEnabled(bool enabled);
     void SetCurrentServer(std::string address);
-    void SetServerNameText(std::string text);
+    void SetServerNameText(std::string text) { pages_.SetServerNameText(std::move(text)); }
     // While suspended, SelectNode only records the selection.
     void SuspendSelectionReaction();
     void ResumeSelectionReaction();
@@ -168,79 +203,47 @@ public:
     bool IsDefaultNode(agent::NodeTree::Id node) const;
     bool IsFileNode(agent::NodeTree::Id node) const;
     void MarkLoaded(agent::NodeTree::Id node);
-    // Tells observers about changes made directly through Servers() or Pane().
-    void Notify(ChangeMask what);
-    void Notify(Change what) { Notify(static_cast<ChangeMask>(what)); }
-
-    // ---- Handlers of the table -------------------------------------------------------
-    void BtnServerDelClick();
-    void BtnSaveClick();
-    void BtnCloseClick();
-    void BtnLineCopyClick();
-    void BtnLinePastClick();
-    void BtnLineDelClick();
-    void BtnGrdSaveClick();
-    void BtnGrdAllSaveClick();
-    void BtnDefaultSetClick();
-    void BtnImportClick();
-    void BtnExportClick();
-    void BtnHelpClick();
-    void BtnVersionClick();
-    // PopMenu1: fetch (again) the selected server, or view the selected file node.
-    void PopMenu1Click();
-    void PopMenu2Click();
-    void PopMenu3Click();
-    void PopMenu4Click();
-    // PopMenu5: view the selected file node.
-    void PopMenu5Click();
+    // Discovery: `admit` adds the Agents that answered to the table and returns their
+    // rows; each becomes a server node not yet loaded. Safe while a request waits: rows
+    // are only appended, and the table's storage never moves.
+    void AddDiscoveredServers(
+        const std::function<std::vector<std::size_t>(store::ServerList&)>& admit);
+    // A fetch of entry `index`: its texts emptied before the requests, then each reply
+    // (a new setting drops the cached log).
+    void ClearServerTexts(std::size_t index);
+    void SetTreeText(std::size_t index, std::string text);
+    void SetSettingText(std::size_t index, std::string text);
 
 private:
-    void ShowLog(agent::NodeTree::Id serverNode, store::TServerTree& entry,
-                 const std::optional<std::string>& logPath);
-    bool EditMailField(std::string settings::MailSetting::*field, std::string text, bool multiLine);
     void ApplyConnection();
-    void RunFlow(CommandId id);
-    bool PutTreePath(std::optional<std::size_t> row, std::size_t column);
-    void SaveDefaultFiles();
-    std::function<bool(std::size_t)> LoadedServers() const;
 
     UserPort& ui_;
-    RequestPort* requests_ = nullptr;
+    RequestGate requests_;
     std::vector<ModelObserver*> observers_;
     std::string dataDir_;
 
     store::ServerList servers_;
-    store::TMlb2 rowsTable_;
-    store::TMlb2 mailTable_;
-    std::size_t hiddenDefaultRecords_ = 0;
     agent::NodeTree pane_;
     agent::NodeTree::Id selected_ = agent::NodeTree::kNone;
     int selectionSuspended_ = 0;
     std::string currentServer_;
 
-    WatchGrid grid_;
-    settings::MailSetting mail_;
-    std::string serverNameText_;
-    std::vector<settings::WatchRow> hiddenRows_;
-    bool hiddenRowsKept_ = false;
-    std::vector<std::string> lineCopy_;
+    WatchPages pages_;
+    LogView log_;
+    PaneActions paneActions_;
+    SettingCommands settings_;
 
     std::string statusText_;
     int progress_ = 0;
     bool animation_ = false;
     bool windowEnabled_ = true;
-    std::array<bool, kControlCount> enabled_{};
+    EnabledFlags enabled_{};
     bool watchEditing_ = true;
     Page page_ = Page::Watch;
     bool logTabVisible_ = true;
-    std::string logText_;
-    std::size_t logIndex_ = 0;
-    std::array<std::string, 4> logPaths_;
 
     agent::ConnectionSettings connection_;
     StatusLayout layout_;
-    std::string lastImportName_;
-    std::string lastExportName_;
     std::array<std::function<void()>, kCommandCount> flows_;
 };
 

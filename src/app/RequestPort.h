@@ -8,6 +8,9 @@ namespace kv::app {
 
 // The Agent requests, as the request layer offers them, behind an interface so that the
 // model runs without a network in tests. Bytes go out and come back unconverted.
+// Errors: a request that did not get its answer returns false (the file view throws
+// EHttpException with the reason); a request refused because the shared client is still
+// serving another throws EClientBusy, which is never a failure of the server asked.
 class RequestPort {
 public:
     virtual ~RequestPort() = default;

@@ -8,6 +8,7 @@
 #include <poll.h>
 
 #include "agent/AddServerCheck.h"
+#include "agent/AgentRequests.h"
 #include "agent/Discovery.h"
 #include "cli/DataFiles.h"
 #include "settings/DefaultSettingStore.h"
@@ -70,7 +71,18 @@ int RunAdd(CliContext& context, const CommandArguments& arguments) {
     }
     const store::FileLock lock(context.DataFile(settings::kServerListFile));
     store::ServerList servers = LoadServerList(context);
-    agent::AddServerCheck check(context.Session().Requests(), servers);
+    agent::AgentRequests& requests = context.Session().Requests();
+    agent::AddServerCheck check(
+        agent::AddServerCheck::Fetchers{[&requests](std::string_view at, std::string& target) {
+                                            return requests.FetchTree(at, target);
+                                        },
+                                        [&requests](std::string_view at, std::string& target) {
+                                            return requests.FetchWatchSetting(at, target);
+                                        },
+                                        [](std::string_view setting) {
+                                            return settings::ParseSettingText(setting).ServerName;
+                                        }},
+        servers);
     const agent::AddServerCheck::Result result = check.TryAddress(*address);
     if (result.outcome != agent::AddServerCheck::Outcome::Added || !result.Index) {
         context.terminal.Message(result.Message);

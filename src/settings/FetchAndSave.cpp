@@ -1,5 +1,7 @@
 #include "settings/FetchAndSave.h"
 
+#include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
@@ -80,45 +82,64 @@ void FetchAndSave::RequireServer(std::size_t index) {
 FetchAndSave::Outcome FetchAndSave::UploadWatchSetting(std::size_t index) {
     RequireServer(index);
     const store::TServerTree& entry = servers_.Entry(index);
+    // Copies: the post waits, and the entry may move or go meanwhile.
+    const std::string address = entry.IPAddress;
+    const std::uint64_t key = entry.Key;
     const std::string body = BuildUploadBody(entry.SettingText, entry.ServerName);
     if (body.empty()) {
-        Tell(index, Outcome::NotFetched, NotFetchedMessage(entry.IPAddress));
+        Tell(index, Outcome::NotFetched, NotFetchedMessage(address));
         return Outcome::NotFetched;
     }
-    if (!requests_.SendWatchSetting(entry.IPAddress, BodyLines(body))) {
-        Tell(index, Outcome::UploadFailed, UploadFailedMessage(entry.IPAddress));
+    const bool sent = requests_.SendWatchSetting(address, BodyLines(body));
+    const std::size_t now = servers_.IndexOfKey(key).value_or(index);
+    if (!sent) {
+        Tell(now, Outcome::UploadFailed, UploadFailedMessage(address));
         return Outcome::UploadFailed;
     }
-    Tell(index, Outcome::Uploaded, {});
+    Tell(now, Outcome::Uploaded, {});
     return Outcome::Uploaded;
 }
 
-bool FetchAndSave::Fetch(std::size_t index) {
+std::optional<std::size_t> FetchAndSave::Fetch(std::size_t index) {
     store::TServerTree& entry = servers_.Entry(index);
     entry.SettingText.clear();
-    if (!requests_.FetchWatchSetting(servers_.Addresses().at(index), entry.SettingText)) {
-        return false;
+    const std::string address = entry.IPAddress;
+    const std::uint64_t key = entry.Key;
+    std::string reply;
+    const bool fetched = requests_.FetchWatchSetting(address, reply);
+    const std::optional<std::size_t> now = servers_.IndexOfKey(key);
+    if (fetched && now) {
+        store::TServerTree& again = servers_.Entry(*now);
+        again.SettingText = std::move(reply);
+        again.CachedLog.reset();
     }
-    entry.CachedLog.reset();
-    return true;
+    return fetched ? now : std::nullopt;
 }
 
 bool FetchAndSave::FetchWatchSetting(std::size_t index) {
     RequireServer(index);
-    if (!Fetch(index)) {
-        Tell(index, Outcome::FetchFailed, CommunicationFailedMessage());
-        return false;
+    const std::uint64_t key = servers_.Entry(index).Key;
+    if (const auto now = Fetch(index)) {
+        Tell(*now, Outcome::Fetched, {});
+        return true;
     }
-    Tell(index, Outcome::Fetched, {});
-    return true;
+    if (const auto now = servers_.IndexOfKey(key)) {
+        Tell(*now, Outcome::FetchFailed, CommunicationFailedMessage());
+    }
+    return false;
 }
 
 void FetchAndSave::FetchAll() {
-    for (std::size_t i = 1; i < servers_.Count(); ++i) {
-        if (Fetch(i)) {
-            Tell(i, Outcome::Fetched, {});
-        } else {
-            Tell(i, Outcome::FetchFailed, FetchAllFailedMessage(servers_.Addresses().at(i)));
+    for (const std::uint64_t key : ServerKeys()) {
+        const auto index = servers_.IndexOfKey(key);
+        if (!index) {
+            continue;
+        }
+        const std::string address = servers_.Entry(*index).IPAddress;
+        if (const auto now = Fetch(*index)) {
+            Tell(*now, Outcome::Fetched, {});
+        } else if (const auto still = servers_.IndexOfKey(key)) {
+            Tell(*still, Outcome::FetchFailed, FetchAllFailedMessage(address));
         }
     }
 }
@@ -131,20 +152,35 @@ void FetchAndSave::Distribute(const LoadedFlag& loaded, const SaveDefault& saveD
     SaveWalk(Walk::Distribute, loaded, saveDefault);
 }
 
+std::vector<std::uint64_t> FetchAndSave::ServerKeys() const {
+    std::vector<std::uint64_t> keys = servers_.Keys();
+    if (!keys.empty()) {
+        keys.erase(keys.begin());
+    }
+    return keys;
+}
+
 void FetchAndSave::SaveWalk(Walk walk, const LoadedFlag& loaded, const SaveDefault& saveDefault) {
     if (servers_.Count() == 0) {
         return;
     }
     saveDefault(servers_.Entry(0).SettingText);
-    for (std::size_t i = 1; i < servers_.Count(); ++i) {
-        if (!loaded(i)) {
-            Tell(i, Outcome::Skipped, {});
+    // The servers of the start, each looked up again after every wait: one deleted
+    // meanwhile is passed over, and no other takes its turn or its blame.
+    for (const std::uint64_t key : ServerKeys()) {
+        const auto index = servers_.IndexOfKey(key);
+        if (!index) {
+            continue;
+        }
+        if (!loaded(*index)) {
+            Tell(*index, Outcome::Skipped, {});
             continue;
         }
         if (walk == Walk::Distribute) {
-            servers_.Entry(i).SettingText = servers_.Entry(0).SettingText;
+            store::TServerTree& entry = servers_.Entry(*index);
+            entry.SettingText = WithServerName(servers_.Entry(0).SettingText, entry.ServerName);
         }
-        UploadWatchSetting(i);
+        UploadWatchSetting(*index);
     }
 }
 

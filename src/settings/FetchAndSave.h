@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,19 +76,23 @@ public:
     bool FetchWatchSetting(std::size_t index);
 
     // Fetches entries 1 to the last, in list order; a failure reports its server and the
-    // walk goes on. Mark the node of each Fetched report as loaded.
+    // walk goes on. Mark the node of each Fetched report as loaded. Reports carry the
+    // entry's row at the time of the report; entries added meanwhile are not walked.
     void FetchAll();
     // Entry 0 to the local files, then every loaded entry to its Agent.
     void SaveAll(const LoadedFlag& loaded, const SaveDefault& saveDefault);
     // Entry 0 to the local files, then entry 0's setting text copied into every loaded
-    // entry and posted under that entry's own server name.
+    // entry, carrying that entry's own server name, and posted.
     void Distribute(const LoadedFlag& loaded, const SaveDefault& saveDefault);
 
 private:
     enum class Walk { Save, Distribute };
     void SaveWalk(Walk walk, const LoadedFlag& loaded, const SaveDefault& saveDefault);
     static void RequireServer(std::size_t index);
-    bool Fetch(std::size_t index);
+    // Keys of entries 1 to the last, taken before a walk waits for the first time.
+    std::vector<std::uint64_t> ServerKeys() const;
+    // The entry's row after the wait when the fetch succeeded and the entry is still there.
+    std::optional<std::size_t> Fetch(std::size_t index);
     void Tell(std::size_t index, Outcome outcome, std::string message);
 
     store::ServerList& servers_;

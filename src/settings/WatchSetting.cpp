@@ -146,6 +146,25 @@ std::string BuildUploadBody(std::string_view settingText, std::string_view serve
     return body;
 }
 
+std::string WithServerName(std::string_view settingText, std::string_view serverName) {
+    const std::vector<std::string_view> lines = SplitSettingLines(settingText);
+    if (lines.size() < 2) {
+        return std::string(settingText);
+    }
+    const std::size_t mailLine = lines.size() - 2;
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i == mailLine) {
+            auto f = FiveFields(SplitCommaText(lines[i]));
+            f[4] = std::string(serverName);
+            AppendQuotedLine(text, {f[0], f[1], f[2], f[3], f[4]});
+        } else {
+            text.append(lines[i]).append(kCrLf);
+        }
+    }
+    return text;
+}
+
 std::string TabsToLineBreaks(std::string_view text) {
     std::string out;
     out.reserve(text.size());

@@ -56,6 +56,9 @@ std::string BuildSettingText(const std::vector<WatchRow>& rows, const MailSettin
 // body converted to EUC-JP, field 5 of the mail line := serverName. Empty below two lines.
 std::string BuildUploadBody(std::string_view settingText, std::string_view serverName);
 
+// The setting text with field 5 of its mail line := serverName, every other line kept.
+std::string WithServerName(std::string_view settingText, std::string_view serverName);
+
 // "a\tb" <-> "a\r\nb" for the mail body.
 std::string TabsToLineBreaks(std::string_view text);
 std::string LineBreaksToTabs(std::string_view text);

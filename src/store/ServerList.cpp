@@ -27,18 +27,16 @@ void ServerList::Load(const std::string& path) {
         table_.AddField(kServerNameField);
         table_.AddField(kIPAddressField);
         const std::string name(kDefaultSettingAddress);
-        entries_.push_back({name, name, {}, {}, std::string()});
-        addresses_.push_back(name);
+        Add({name, name, {}, {}, std::string()});
         return;
     }
     for (table_.First(); !table_.Eof(); table_.Next()) {
         if (entries_.size() < kCapacity) {
-            entries_.push_back({table_.GetField(kServerNameField),
-                                table_.GetField(kIPAddressField),
-                                {},
-                                {},
-                                std::string()});
-            addresses_.push_back(entries_.back().IPAddress);
+            Add({table_.GetField(kServerNameField),
+                 table_.GetField(kIPAddressField),
+                 {},
+                 {},
+                 std::string()});
         } else {
             surplus_.push_back(table_.Records()[*table_.Cursor()]);
         }
@@ -100,7 +98,37 @@ void ServerList::Delete(std::size_t index) {
     addresses_.erase(addresses_.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
+ServerList& ServerList::operator=(const ServerList& other) {
+    if (this != &other) {
+        table_ = other.table_;
+        entries_.assign(other.entries_.begin(), other.entries_.end());
+        addresses_ = other.addresses_;
+        surplus_ = other.surplus_;
+        nextKey_ = other.nextKey_;
+    }
+    return *this;
+}
+
+std::optional<std::size_t> ServerList::IndexOfKey(std::uint64_t key) const {
+    const auto it = std::find_if(entries_.begin(), entries_.end(),
+                                 [key](const TServerTree& entry) { return entry.Key == key; });
+    if (it == entries_.end()) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(std::distance(entries_.begin(), it));
+}
+
+std::vector<std::uint64_t> ServerList::Keys() const {
+    std::vector<std::uint64_t> keys;
+    keys.reserve(entries_.size());
+    for (const TServerTree& entry : entries_) {
+        keys.push_back(entry.Key);
+    }
+    return keys;
+}
+
 std::size_t ServerList::Add(TServerTree entry) {
+    entry.Key = nextKey_++;
     addresses_.push_back(entry.IPAddress);
     entries_.push_back(std::move(entry));
     return entries_.size() - 1;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,14 +21,23 @@ struct TServerTree {
     std::string SettingText;
     // Absent: the log is fetched on its next display.
     std::optional<std::string> CachedLog;
+    // Names this entry for as long as the list lives, whatever moves around it: a flow
+    // that waited looks its entry up again by key, never by a row number taken before.
+    std::uint64_t Key = 0;
 };
 
 // The server table (at most 256 entries in use) kept in step with the server address
 // list, and the loaded Server.csv table that is written back. The pane's nodes are
-// kept in step by the caller, in the same handler.
+// kept in step by the caller, in the same handler. The entries' storage is reserved for
+// the whole capacity and never moves, so an append while a request waits leaves every
+// reference to an entry valid.
 class ServerList {
 public:
     static constexpr std::size_t kCapacity = 256;
+
+    ServerList() { entries_.reserve(kCapacity); }
+    ServerList(const ServerList& other) : ServerList() { *this = other; }
+    ServerList& operator=(const ServerList& other);
 
     // Loads Server.csv from `path`. Every entry gets an empty tree and setting text and a
     // present, empty cached log. A file that cannot be opened gives the fields ServerName
@@ -46,6 +56,10 @@ public:
     const std::vector<std::string>& Addresses() const { return addresses_; }
     // First entry whose address matches case-insensitively.
     std::optional<std::size_t> IndexOf(std::string_view address) const;
+    // The entry's row now, or nothing once it was deleted.
+    std::optional<std::size_t> IndexOfKey(std::uint64_t key) const;
+    // Keys of the entries in use, in list order.
+    std::vector<std::uint64_t> Keys() const;
 
     // From discovery: nothing when the address is listed or the table is full; else
     // appends (name, address) with empty buffers and no cached log. Returns the new index.
@@ -68,6 +82,7 @@ private:
     std::vector<TServerTree> entries_;
     std::vector<std::string> addresses_;
     std::vector<std::vector<std::string>> surplus_;
+    std::uint64_t nextKey_ = 1;
 };
 
 }  // namespace kv::store

@@ -34,6 +34,9 @@ public:
     std::string FetchFileView(std::string_view address, std::string_view remotePath) override;
 
 private:
+    // The request layer would answer false, which reads as a failure of the server asked.
+    void RefuseWhenBusy() const;
+
     std::unique_ptr<QtWaiter> waiter_;
     std::unique_ptr<agent::THttpCli> client_;
     std::unique_ptr<agent::AgentRequests> requests_;

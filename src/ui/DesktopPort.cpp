@@ -90,6 +90,8 @@ std::optional<std::string> DesktopPort::ChooseFile(const app::FileDialogOptions&
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(QString::fromStdString(options.DefaultExtension));
+    // Each entry shows its own label only ("*.csv"), not Qt's "label (patterns)".
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     const QStringList filters = NameFilters(options);
     dialog.setNameFilters(filters);
     if (options.FilterIndex < static_cast<std::size_t>(filters.size())) {

@@ -37,50 +37,6 @@ namespace kv::ui {
 
 namespace {
 
-// The tool bar icon of each command that has a tool button.
-QString IconFile(app::CommandId id) {
-    switch (id) {
-        case app::CommandId::AutoSearch:
-            return QStringLiteral("auto-search");
-        case app::CommandId::AddServer:
-            return QStringLiteral("add-server");
-        case app::CommandId::ServerDel:
-            return QStringLiteral("server-del");
-        case app::CommandId::Reload:
-            return QStringLiteral("reload");
-        case app::CommandId::Save:
-            return QStringLiteral("save");
-        case app::CommandId::Close:
-            return QStringLiteral("close");
-        case app::CommandId::LineCopy:
-            return QStringLiteral("line-copy");
-        case app::CommandId::LinePast:
-            return QStringLiteral("line-paste");
-        case app::CommandId::LineDel:
-            return QStringLiteral("line-del");
-        case app::CommandId::GrdReload:
-            return QStringLiteral("grd-reload");
-        case app::CommandId::GrdSave:
-            return QStringLiteral("grd-save");
-        case app::CommandId::GrdAllReload:
-            return QStringLiteral("grd-all-reload");
-        case app::CommandId::GrdAllSave:
-            return QStringLiteral("grd-all-save");
-        case app::CommandId::DefaultSet:
-            return QStringLiteral("default-set");
-        case app::CommandId::Import:
-            return QStringLiteral("import");
-        case app::CommandId::Export:
-            return QStringLiteral("export");
-        case app::CommandId::Help:
-            return QStringLiteral("help");
-        case app::CommandId::Version:
-            return QStringLiteral("version");
-        default:
-            return {};
-    }
-}
-
 std::size_t Slot(app::CommandId id) {
     return static_cast<std::size_t>(id);
 }
@@ -207,8 +163,9 @@ QToolBar* MainWindow::BuildToolBar(const char* name, const std::vector<app::BarI
             continue;
         }
         const app::CommandInfo& info = app::CommandFor(item.Id);
-        auto* action = new QAction(QIcon(QStringLiteral(":/tools/%1.png").arg(IconFile(item.Id))),
-                                   FromSjis(info.Hint), this);
+        auto* action = new QAction(
+            QIcon(QStringLiteral(":/tools/%1.png").arg(QString::fromStdString(info.Icon))),
+            FromSjis(info.Hint), this);
         action->setObjectName(QString::fromStdString(info.ButtonName));
         action->setToolTip(FromSjis(info.Hint));
         connect(action, &QAction::triggered, this, [this, id = item.Id] { RunCommand(id); });
@@ -306,6 +263,7 @@ QMenu* MainWindow::BuildPopup(const char* name, const std::vector<app::BarItem>&
         QAction* action = menu->addAction(FromSjis(info.PopupCaption));
         if (info.PopupControl) {
             action->setObjectName(QString::fromUtf8(app::ControlName(*info.PopupControl)));
+            popupEntries_.emplace_back(action, *info.PopupControl);
         }
         if (!info.Accelerator.empty()) {
             // Shown in the menu; the cell editor handles the keys itself.
@@ -539,14 +497,8 @@ void MainWindow::RefreshEnabling() {
             entry->setEnabled(model_.IsEnabled(*info.MenuControl));
         }
     }
-    for (QAction* action : treePopup_->actions()) {
-        const QString name = action->objectName();
-        for (std::size_t c = 0; c < app::kControlCount; ++c) {
-            const auto control = static_cast<app::Control>(c);
-            if (!name.isEmpty() && name == QString::fromUtf8(app::ControlName(control))) {
-                action->setEnabled(model_.IsEnabled(control));
-            }
-        }
+    for (const auto& [action, control] : popupEntries_) {
+        action->setEnabled(model_.IsEnabled(control));
     }
     pages_->setEnabled(model_.IsEnabled(app::Control::PagWatch));
     logChoice_->setEnabled(model_.IsEnabled(app::Control::ValLogIndex));

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <array>
+#include <utility>
+#include <vector>
 
 #include <QList>
 #include <QMainWindow>
@@ -117,6 +119,8 @@ private:
     QComboBox* logChoice_ = nullptr;
     QPlainTextEdit* log_ = nullptr;
     StatusBar* status_ = nullptr;
+    // Popup entries with the control that enables each.
+    std::vector<std::pair<QAction*, app::Control>> popupEntries_;
     QMenu* treePopup_ = nullptr;
     QMenu* gridPopup_ = nullptr;
 

@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include "app/AgentFlows.h"
 #include "app/ManagerModel.h"
@@ -19,6 +21,13 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // Qt's own dialogs and message box buttons speak the window's language, whatever the
+    // desktop's locale; without the catalogue they stay English.
+    QTranslator qtJapanese;
+    if (qtJapanese.load(QStringLiteral("qtbase_ja"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&qtJapanese);
+    }
     kv::ui::LoadResources();
     kv::ui::WindowFont::InstallSubstitutes();
     QApplication::setFont(kv::ui::WindowFont::Window());

@@ -125,3 +125,24 @@ TEST_F(AddingServer, BadTreeLeavesAnEmptyRootAndAWorkingPane) {
 
 }  // namespace
 }  // namespace kv::test
+
+namespace kv::test {
+namespace {
+
+// A name that Server.csv and the setting text cannot carry is refused, as discovery does.
+TEST_F(AddingServer, AServerNameWithAControlByteOrAQuoteIsRefused) {
+    for (const std::string& name :
+         std::vector<std::string>{"say \"\"hi\"\"", "tab\there", "\x7f"}) {
+        SCOPED_TRACE(name);
+        SetUp();
+        agents.settings["10.0.0.5"] = AgentSetting({"/etc/hosts"}, name, kLog);
+        user.typed = {"10.0.0.5"};
+        user.messages.clear();
+        m->Execute(CommandId::AddServer);
+        EXPECT_EQ(m->Servers().Count(), 2u);
+        EXPECT_EQ(user.messages, std::vector<std::string>{AddServerCheck::BadNameMessage()});
+    }
+}
+
+}  // namespace
+}  // namespace kv::test

@@ -28,6 +28,7 @@ private:
     bool Answer(const std::map<std::string, std::string>& replies, const std::string& what,
                 std::string_view address, std::string& target) {
         asked.push_back(what + std::string(address));
+        Waiting(what.substr(0, what.size() - 1), address);
         const auto it = replies.find(std::string(address));
         if (it == replies.end()) {
             return false;

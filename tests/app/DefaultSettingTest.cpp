@@ -84,7 +84,10 @@ TEST(DefaultSetting, DistributionCopiesTheDefaultToLoadedServers) {
     f.model->Execute(CommandId::DefaultSet);
     const std::string& defaultText = f.model->Servers().Entry(0).SettingText;
     EXPECT_NE(defaultText.find("/dist"), std::string::npos);
-    EXPECT_EQ(f.model->Servers().Entry(1).SettingText, defaultText);
+    // The copy carries the server's own name: shown later, it must not rename the server.
+    EXPECT_EQ(f.model->Servers().Entry(1).SettingText, WithServerName(defaultText, "a"));
+    f.Select(1);
+    EXPECT_EQ(f.model->ServerNameText(), "a");
     EXPECT_EQ(f.model->Servers().Entry(2).SettingText, "untouched");
     ASSERT_EQ(f.requests.posts.size(), 1u);
     EXPECT_EQ(f.requests.posts[0].second.back(), "\"\",\"\",\"\",\"\",\"a\"");

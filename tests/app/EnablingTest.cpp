@@ -12,7 +12,7 @@ constexpr std::array kRowControls{Control::BtnLineCopy, Control::BtnLinePast, Co
 constexpr std::array kServerButtons{Control::BtnReload, Control::BtnServerDel,
                                     Control::BtnGrdReload};
 
-void ExpectAll(const ManagerModel& model, std::initializer_list<Control> controls, bool enabled) {
+void ExpectAll(const ManagerModel& model, const std::vector<Control>& controls, bool enabled) {
     for (const Control control : controls) {
         EXPECT_EQ(model.IsEnabled(control), enabled) << ControlName(control);
     }
@@ -83,23 +83,26 @@ TEST(Enabling, EditingSwitchWithOnlyTheDefaultSettingKeepsServerButtonsOff) {
     EXPECT_TRUE(f.model->IsEnabled(Control::BtnGrdSave));
 }
 
-TEST(Enabling, EditingSwitchedOnWhileTheMailPageIsActive) {
-    ManagerFixture f({"a,10.0.0.1"});
-    f.Start();
-    ManagerModel& m = *f.model;
-    m.ChangePage(Page::Message);
-    m.SetWatchEditing(false);
-    m.SetWatchEditing(true);
-    for (const Control control : kRowControls) {
-        EXPECT_FALSE(m.IsEnabled(control)) << ControlName(control);
-    }
-    ExpectAll(m, {Control::MenLineCopy, Control::MenLinePast, Control::MenLineDel}, false);
-    ExpectAll(m,
-              {Control::BtnGrdSave, Control::BtnGrdAllSave, Control::MenGrdSave, Control::PagWatch,
-               Control::ValLogIndex},
-              true);
-    for (const Control control : kServerButtons) {
-        EXPECT_TRUE(m.IsEnabled(control)) << ControlName(control);
+// Only the mail page takes the row commands away again when editing comes back on; the
+// log page leaves the menu entries and the buttons to the switch.
+TEST(Enabling, EditingSwitchedOnOnEachPage) {
+    for (const auto& [page, rowsOn] : std::vector<std::pair<Page, bool>>{
+             {Page::Watch, true}, {Page::Message, false}, {Page::Log, true}}) {
+        SCOPED_TRACE(static_cast<int>(page));
+        ManagerFixture f({"a,10.0.0.1"});
+        f.Start();
+        ManagerModel& m = *f.model;
+        m.ChangePage(page);
+        m.SetWatchEditing(false);
+        ExpectAll(m, {Control::MenLineCopy, Control::BtnGrdSave, Control::ValLogIndex}, false);
+        m.SetWatchEditing(true);
+        ExpectAll(m, std::vector<Control>(kRowControls.begin(), kRowControls.end()), rowsOn);
+        ExpectAll(m, {Control::MenLineCopy, Control::MenLinePast, Control::MenLineDel}, rowsOn);
+        ExpectAll(m,
+                  {Control::BtnGrdSave, Control::BtnGrdAllSave, Control::MenGrdSave,
+                   Control::PagWatch, Control::ValLogIndex, Control::BtnReload,
+                   Control::BtnServerDel, Control::BtnGrdReload},
+                  true);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "Fakes.h"
 
 #include <stdexcept>
+#include <utility>
 
 namespace kv::test {
 
@@ -62,22 +63,33 @@ void FakeRequests::ApplyConnection(std::string_view u, std::string_view p, std::
     ++applied;
 }
 
-bool FakeRequests::FetchTree(std::string_view, std::string&) {
+void FakeRequests::Waiting(std::string_view what, std::string_view address) {
+    if (whileWaiting) {
+        const auto hook = std::exchange(whileWaiting, nullptr);
+        hook(std::string(what) + " " + std::string(address));
+    }
+}
+
+bool FakeRequests::FetchTree(std::string_view address, std::string&) {
+    Waiting("tree", address);
     return false;
 }
 
-bool FakeRequests::FetchWatchSetting(std::string_view, std::string&) {
+bool FakeRequests::FetchWatchSetting(std::string_view address, std::string&) {
+    Waiting("setting", address);
     return false;
 }
 
 bool FakeRequests::SendWatchSetting(std::string_view address,
                                     const std::vector<std::string>& lines) {
+    Waiting("post", address);
     posts.emplace_back(std::string(address), lines);
     const auto it = postOk.find(std::string(address));
     return it == postOk.end() || it->second;
 }
 
 std::string FakeRequests::FetchFileView(std::string_view address, std::string_view remotePath) {
+    Waiting("file", address);
     const std::string key = std::string(address) + "|" + std::string(remotePath);
     fileRequests.push_back(key);
     const auto it = files.find(key);

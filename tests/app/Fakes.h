@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -63,6 +64,10 @@ public:
     std::vector<std::pair<std::string, std::vector<std::string>>> posts;
     std::string user, password, port;
     int applied = 0;
+    // Runs once, inside the next request, as the user or the network would act while it
+    // waits; it hears what is being asked ("tree|setting|post|file address").
+    std::function<void(const std::string& request)> whileWaiting;
+    void Waiting(std::string_view what, std::string_view address);
 
     void ApplyConnection(std::string_view u, std::string_view p, std::string_view pt) override;
     bool FetchTree(std::string_view address, std::string& target) override;

@@ -149,6 +149,9 @@ TEST_F(GridCommands, RefusedInput) {
     EXPECT_EQ(m->Grid().Cell(1, 1), "ok");
     EXPECT_EQ(m->Grid().Cell(1, 2), "");
     EXPECT_TRUE(m->EditCell(1, 2, "tab\tand, comma"));
+    // Pasted or composed text keeps only the count column's digits.
+    EXPECT_TRUE(m->EditCell(1, 3, "1a2" + Sjis("３") + " 0"));
+    EXPECT_EQ(m->Grid().Cell(1, 3), "120");
 
     EXPECT_FALSE(m->EditSubject("a\"b"));
     EXPECT_FALSE(m->EditSubject("a\nb"));

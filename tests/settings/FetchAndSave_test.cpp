@@ -1,15 +1,18 @@
 #include "settings/FetchAndSave.h"
 
+#include <functional>
 #include <map>
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "agent/AgentRequests.h"
 #include "agent/HttpCli.h"
+#include "settings/WatchSetting.h"
 #include "store/ServerList.h"
 #include "support/ScriptedServer.h"
 #include "support/TempDir.h"
@@ -36,6 +39,8 @@ struct FakeAgents {
     std::set<std::string> refuseUploads;
     std::vector<std::string> fetched;
     std::vector<std::pair<std::string, std::vector<std::string>>> posted;
+    // Runs once inside the next upload, as another program acting while it waits.
+    std::function<void()> whilePosting;
 
     FetchAndSave::Requests Requests() {
         return {[this](std::string_view address, std::string& target) {
@@ -48,6 +53,9 @@ struct FakeAgents {
                     return true;
                 },
                 [this](std::string_view address, const std::vector<std::string>& lines) {
+                    if (whilePosting) {
+                        std::exchange(whilePosting, nullptr)();
+                    }
                     const std::string key(address);
                     if (!settings.contains(key) || refuseUploads.contains(key)) {
                         return false;
@@ -245,9 +253,10 @@ TEST(FetchAndSaveWalks, DistributionCopiesTheDefaultIntoEveryLoadedServer) {
     const std::string untouched = w.servers.Entry(2).SettingText;
     w.walk.Distribute(LoadedAre({1, 3}), w.SaveDefault());
     EXPECT_EQ(w.savedDefaults.size(), 1u);
-    EXPECT_EQ(w.servers.Entry(1).SettingText, defaultText);
+    // Each copy names its own server: shown later, it must not rename the server.
+    EXPECT_EQ(w.servers.Entry(1).SettingText, WithServerName(defaultText, "name-10.0.0.1"));
     EXPECT_EQ(w.servers.Entry(2).SettingText, untouched);
-    EXPECT_EQ(w.servers.Entry(3).SettingText, defaultText);
+    EXPECT_EQ(w.servers.Entry(3).SettingText, WithServerName(defaultText, "name-10.0.0.3"));
     ASSERT_EQ(w.agents.posted.size(), 2u);
     // The default's rows under each server's own name.
     EXPECT_EQ(w.agents.posted[0].second.front(),
@@ -255,6 +264,25 @@ TEST(FetchAndSaveWalks, DistributionCopiesTheDefaultIntoEveryLoadedServer) {
     EXPECT_TRUE(w.agents.posted[0].second.back().ends_with(",\"name-10.0.0.1\""));
     EXPECT_TRUE(w.agents.posted[1].second.back().ends_with(",\"name-10.0.0.3\""));
     EXPECT_TRUE(w.Messages().empty());
+}
+
+TEST(FetchAndSaveWalks, EntriesDeletedOrAddedDuringAnUploadNeitherShiftNorJoinTheWalk) {
+    Walk w({"10.0.0.1", "10.0.0.2", "10.0.0.3"});
+    for (const char* address : {"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.9"}) {
+        w.agents.settings[address] = "";
+    }
+    w.agents.refuseUploads.insert("10.0.0.1");
+    w.agents.whilePosting = [&] {
+        w.servers.Delete(1);
+        w.servers.AddDiscovered("10.0.0.9", "late");
+    };
+    w.walk.SaveAll([](std::size_t) { return true; }, w.SaveDefault());
+    // The failure is 10.0.0.1's own; 10.0.0.2 moved up a row and still had its turn.
+    EXPECT_EQ(w.Messages(),
+              std::vector<std::string>{FetchAndSave::UploadFailedMessage("10.0.0.1")});
+    ASSERT_EQ(w.agents.posted.size(), 2u);
+    EXPECT_EQ(w.agents.posted[0].first, "10.0.0.2");
+    EXPECT_EQ(w.agents.posted[1].first, "10.0.0.3");
 }
 
 TEST(FetchAndSaveWalks, FailedDistributionUploadIsReportedAndTheWalkGoesOn) {

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+#include "settings/FetchAndSave.h"
+#include "store/TMlb2.h"
+
+namespace kv::settings {
+struct DefaultSetting;
+}
+
+namespace kv::app {
+
+class ManagerModel;
+
+// The commands that save, distribute, import and export watch settings, and the local
+// default store they write. Errors: file failures throw EInOutError for the model's error
+// report; per-server upload failures are told by the walks' messages.
+class SettingCommands {
+public:
+    explicit SettingCommands(ManagerModel& model) : model_(model) {}
+
+    // Loads Kestrelview.cnf and env.csv from `dataDir` as the default setting.
+    settings::DefaultSetting LoadDefaults(const std::string& dataDir);
+    std::size_t HiddenDefaultRecords() const { return hiddenDefaultRecords_; }
+
+    // The fetch and save walks over the model's request port, their messages shown to
+    // the user; `also` hears of every outcome after that.
+    settings::FetchAndSave Walks(settings::FetchAndSave::Reporter also = {});
+
+    void SaveShownSetting();
+    void SaveAllSettings();
+    void DistributeDefault();
+    void ImportRows();
+    void ExportRows();
+    void SaveServerList();
+
+private:
+    void SaveDefaultFiles();
+    // Servers whose node is marked loaded, by row.
+    std::function<bool(std::size_t)> LoadedServers() const;
+
+    ManagerModel& model_;
+    store::TMlb2 rowsTable_;
+    store::TMlb2 mailTable_;
+    std::size_t hiddenDefaultRecords_ = 0;
+    std::string lastImportName_;
+    std::string lastExportName_;
+};
+
+}  // namespace kv::app
