@@ -169,7 +169,7 @@ public:
         Memory("cleared");
         ResetPeak();
         Time("reload the server, expanded", [&] {
-            f_.model->PopMenu1Click();
+            f_.model->Execute(app::CommandId::TreeFetch);
             Settle(*f_.window);
         });
         Memory("reloaded");
