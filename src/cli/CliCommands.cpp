@@ -187,6 +187,7 @@ std::string CliHelpText() {
                        "traffic (default 60)\n"
                        "  --help                show this help; COMMAND --help shows one "
                        "command's\n"
+                       "  --version             show the version\n"
                        "\n"
                        "Commands on the local files:\n";
     AppendCommands(text, false);
