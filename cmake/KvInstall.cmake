@@ -14,7 +14,7 @@ foreach(page kestrelviewctl.1 kestrelview-agent.1)
 endforeach()
 
 if(KV_WITH_QT)
-  set(kv_app_id com.brindlecove.Kestrelview)
+  set(kv_app_id com.brindlecove.kestrelview)
   install(TARGETS kestrelview RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   configure_file(man/kestrelview.1.in ${CMAKE_BINARY_DIR}/man/kestrelview.1 @ONLY)
   install(FILES ${CMAKE_BINARY_DIR}/man/kestrelview.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

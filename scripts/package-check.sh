@@ -39,10 +39,10 @@ for program in "${packages[@]}"; do
 done
 
 step desktop entry and metainfo
-desktop-file-validate /usr/share/applications/com.brindlecove.Kestrelview.desktop
+desktop-file-validate /usr/share/applications/com.brindlecove.kestrelview.desktop
 if command -v appstreamcli >/dev/null; then
   appstreamcli validate --no-net --explain \
-    /usr/share/metainfo/com.brindlecove.Kestrelview.metainfo.xml
+    /usr/share/metainfo/com.brindlecove.kestrelview.metainfo.xml
 fi
 for size in 16 32 48 256; do
   [[ -f /usr/share/icons/hicolor/${size}x${size}/apps/kestrelview.png ]] || fail "icon $size"
