@@ -64,7 +64,7 @@ done
 kill "${pids[-1]}"
 wait "${pids[-1]}" 2>/dev/null || true
 
-step the Agent's unit and the Agent under its installed configuration
+step "the Agent's unit and the Agent under its installed configuration"
 systemd-analyze verify /lib/systemd/system/kestrelview-agent.service
 getent passwd kestrelview-agent >/dev/null || fail "no kestrelview-agent user"
 [[ -d /var/lib/kestrelview-agent && -d /var/log/kestrelview-agent ]] || fail "no Agent directories"
@@ -76,6 +76,7 @@ if runuser -u kestrelview-agent -- timeout 10 kestrelview-agent --config "$conf"
   fail "the Agent started without a password"
 fi
 # With one, as the service would run it (on loopback and a free port here).
+chmod 0755 "$work"
 cp "$conf" "$work/agent.conf"
 echo "password = package-check" >>"$work/agent.conf"
 chmod 0644 "$work/agent.conf"
