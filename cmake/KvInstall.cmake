@@ -32,12 +32,9 @@ endif()
 
 # The Agent as a service: unit, system user, directories and the configuration it starts
 # with (no password yet, so the service stays down until one is set).
-if(EXISTS ${PROJECT_SOURCE_DIR}/service/kestrelview-agent.service)
-  install(FILES service/kestrelview-agent.service DESTINATION ${KV_SYSTEMD_UNIT_DIR})
-  install(FILES service/kestrelview-agent.sysusers DESTINATION ${KV_SYSTEMD_DATA_DIR}/sysusers.d
-          RENAME kestrelview-agent.conf)
-  install(FILES service/kestrelview-agent.tmpfiles DESTINATION ${KV_SYSTEMD_DATA_DIR}/tmpfiles.d
-          RENAME kestrelview-agent.conf)
-  install(FILES service/agent.conf
-          DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR}/kestrelview-agent)
-endif()
+install(FILES service/kestrelview-agent.service DESTINATION ${KV_SYSTEMD_UNIT_DIR})
+install(FILES service/kestrelview-agent.sysusers DESTINATION ${KV_SYSTEMD_DATA_DIR}/sysusers.d
+        RENAME kestrelview-agent.conf)
+install(FILES service/kestrelview-agent.tmpfiles DESTINATION ${KV_SYSTEMD_DATA_DIR}/tmpfiles.d
+        RENAME kestrelview-agent.conf)
+install(FILES service/agent.conf DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR}/kestrelview-agent)
