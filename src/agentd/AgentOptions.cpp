@@ -149,8 +149,10 @@ AgentOptions ParseAgentOptions(const std::vector<std::string>& args) {
         if (!store::ReadWholeFile(file, text)) {
             throw OptionsError("cannot read the configuration file " + file);
         }
-        options.listen = "0.0.0.0";
-        options.root = "/";
+        // Whole strings moved in: literals assigned one after another trip GCC 12's false
+        // -Wrestrict at -O3.
+        options.listen = std::string("0.0.0.0");
+        options.root = std::string("/");
         options.password.clear();
         options.config = file;
         ReadAgentConfig(text, file, options);
