@@ -15,7 +15,7 @@ function(kv_test_suite name dir)
     return()
   endif()
   add_executable(${name} ${srcs})
-  target_link_libraries(${name} PRIVATE ${ARGN} kvtestsupport GTest::gtest GTest::gmock GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${ARGN} kvtestsupport GTest::gtest GTest::gtest_main)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "KV_BIN_DIR=${CMAKE_RUNTIME_OUTPUT_DIRECTORY};QT_QPA_PLATFORM=offscreen")
 endfunction()

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Draws the Manager's pictures: the eight 16x16 pictures of the server pane, the tool bar
-icons, the frames of the busy animation, the window icon and the version window's picture.
+icons, the frames of the busy animation, the window icon, its larger sizes for the desktop's
+icon theme (icons/SIZE.png) and the version window's picture.
 
 Standard library only for the PNG files. The version picture is drawn here as a PPM and
 handed to ImageMagick's `convert` for the caption text and the JPEG encoding.
@@ -441,9 +442,28 @@ def busy_frame(index, count):
     return draw
 
 
-def window_icon(c):
-    c.disc(15.5, 15.5, 15, rgb("2a5aa8"))
-    kestrel(c, 0.095, 2, 3)
+def window_icon(c, k=1.0):
+    c.disc(16 * k - 0.5, 16 * k - 0.5, 15 * k, rgb("2a5aa8"))
+    kestrel(c, 0.095 * k, 2 * k, 3 * k)
+
+
+def desktop_icon(size, oversample=4):
+    """The window icon at any size: drawn that much larger and box-filtered down, so the
+    edges are smooth where the 32-pixel picture is hard-edged."""
+    big = Canvas(size * oversample, size * oversample)
+    window_icon(big, size * oversample / 32)
+    c = Canvas(size, size)
+    n = oversample * oversample
+    for y in range(size):
+        for x in range(size):
+            block = [big.px[(y * oversample + j) * big.w + x * oversample + i]
+                     for j in range(oversample) for i in range(oversample)]
+            alpha = sum(p[3] for p in block)
+            if alpha:
+                c.px[y * size + x] = tuple(
+                    round(sum(p[ch] * p[3] for p in block) / alpha) for ch in range(3)) + (
+                        round(alpha / n),)
+    return c
 
 
 # --- the version picture --------------------------------------------------------------
@@ -498,6 +518,13 @@ TOOLS = {
     "grd-all-save": tool_grd_all_save, "default-set": tool_default_set,
 }
 BUSY_FRAMES = 8
+DESKTOP_ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
+
+
+def write_desktop_icons():
+    os.makedirs(os.path.join(HERE, "icons"), exist_ok=True)
+    for size in DESKTOP_ICON_SIZES:
+        write(f"icons/{size}.png", desktop_icon(size).png())
 
 
 def main():
@@ -510,6 +537,7 @@ def main():
     for i in range(BUSY_FRAMES):
         write(f"busy/{i}.png", icon(busy_frame(i, BUSY_FRAMES)))
     write("kestrelview.png", icon(window_icon, 32))
+    write_desktop_icons()
 
     with tempfile.TemporaryDirectory() as tmp:
         ppm = os.path.join(tmp, "version.ppm")

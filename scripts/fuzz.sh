@@ -5,7 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-8}
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DKV_FUZZ=ON -DKV_SANITIZE=ON -DKV_WITH_QT=OFF -DKV_BENCH=OFF -DKV_TESTS=OFF
+  -DKV_FUZZ=ON -DKV_SANITIZE=ON -DKV_WITH_QT=OFF -DKV_BENCH=OFF -DKV_TESTS=OFF \
+  -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 cmake --build build-fuzz -j "$(nproc)"
 mkdir -p build-fuzz/corpus
 for target in build-fuzz/bin/fuzz_*; do

@@ -3,14 +3,14 @@
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev
   clang libclang-rt-14-dev
-  qt6-base-dev qt6-translations-l10n libgl-dev libjpeg62-turbo-dev
+  qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libjpeg62-turbo-dev
   fonts-ipafont-gothic
   iproute2 curl
-  xvfb xauth imagemagick xdotool
   libcurl4-openssl-dev python3-aiosmtpd
   logrotate
+  dpkg-dev debhelper lintian desktop-file-utils appstream man-db
 )
 missing=()
 for p in "${packages[@]}"; do

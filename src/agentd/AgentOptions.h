@@ -35,6 +35,7 @@ struct AgentOptions {
     std::string config;  // the configuration file read, if any
     bool demo = false;
     bool help = false;
+    bool version = false;
 };
 
 class OptionsError : public std::runtime_error {

@@ -127,7 +127,7 @@ std::optional<FileFollower::Source> FileFollower::Locate(const FilePlace& place,
         if (found && !same) {
             continue;
         }
-        found.emplace();
+        found.emplace(Source{});
         found->fd = std::move(fd);
         found->place = place;
         found->place.device = static_cast<std::uint64_t>(info.st_dev);

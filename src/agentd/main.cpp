@@ -7,6 +7,7 @@
 
 #include "agentd/Agent.h"
 #include "agentd/AgentOptions.h"
+#include "settings/BuildInfo.h"
 
 namespace {
 
@@ -45,6 +46,10 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         std::fputs(kv::agentd::AgentUsage().c_str(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("kestrelview-agent %s\n", kv::settings::kVersion);
         return 0;
     }
     InstallSignalHandlers();

@@ -177,8 +177,9 @@ std::string CliHelpText() {
                        "Options, before the command:\n"
                        "  --data-dir DIR        data directory (Server.csv, Kestrelview.cnf, "
                        "env.csv); default:\n"
-                       "                        $KESTRELVIEW_DATA_DIR, else the program's own "
-                       "directory\n"
+                       "                        $KESTRELVIEW_DATA_DIR, else "
+                       "$XDG_DATA_HOME/kestrelview when\n"
+                       "                        installed, else the program's own directory\n"
                        "  --raw                 write texts as their Shift_JIS bytes, not UTF-8\n"
                        "  --user NAME           Agent user name (default root)\n"
                        "  --password TEXT       Agent password (default plumtree)\n"
@@ -187,6 +188,7 @@ std::string CliHelpText() {
                        "traffic (default 60)\n"
                        "  --help                show this help; COMMAND --help shows one "
                        "command's\n"
+                       "  --version             show the version\n"
                        "\n"
                        "Commands on the local files:\n";
     AppendCommands(text, false);

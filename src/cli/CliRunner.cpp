@@ -9,6 +9,7 @@
 #include "cli/CommandLine.h"
 #include "cli/Terminal.h"
 #include "cli/UsageError.h"
+#include "settings/BuildInfo.h"
 #include "settings/DataDirectory.h"
 
 namespace kv::cli {
@@ -48,6 +49,10 @@ int RunCli(const CliEnvironment& environment, std::istream& in, std::ostream& ou
         line = ParseCommandLine(environment.arguments);
         if (line.options.help) {
             out << CliHelpText();
+            return kSuccess;
+        }
+        if (line.options.version) {
+            out << "kestrelviewctl " << settings::kVersion << "\n";
             return kSuccess;
         }
         if (line.command.empty()) {

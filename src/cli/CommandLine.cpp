@@ -27,6 +27,7 @@ constexpr GlobalOption kGlobalOptions[] = {
      }},
     {"--raw", false, [](GlobalOptions& o, std::string) { o.raw = true; }},
     {"--help", false, [](GlobalOptions& o, std::string) { o.help = true; }},
+    {"--version", false, [](GlobalOptions& o, std::string) { o.version = true; }},
     {"--user", true, [](GlobalOptions& o, std::string v) { o.user = std::move(v); }},
     {"--password", true, [](GlobalOptions& o, std::string v) { o.password = std::move(v); }},
     {"--port", true, [](GlobalOptions& o, std::string v) { o.port = std::move(v); }},

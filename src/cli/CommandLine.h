@@ -11,6 +11,7 @@ struct GlobalOptions {
     std::optional<std::string> dataDir;
     bool raw = false;
     bool help = false;
+    bool version = false;
     std::string user = "root";
     std::string password = "plumtree";
     std::string port = "4009";

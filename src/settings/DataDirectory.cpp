@@ -1,11 +1,15 @@
 #include "settings/DataDirectory.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <stdexcept>
 #include <string_view>
 
 #include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "settings/DefaultSettingStore.h"
@@ -83,11 +87,85 @@ void CreateIfMissing(const std::string& path, std::string_view bytes) {
     }
 }
 
+bool IsAbsolute(const std::optional<std::string>& path) {
+    return path && path->starts_with('/');
+}
+
+bool SameDirectory(const std::filesystem::path& a, const std::filesystem::path& b) {
+    if ((a / "").lexically_normal() == (b / "").lexically_normal()) {
+        return true;
+    }
+    // A bin directory reached through a symbolic link (the executable's path has none).
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error);
+}
+
+bool IsInstalled(const std::string& executablePath, std::string_view installedBinDir) {
+    const std::size_t slash = executablePath.rfind('/');
+    return slash != std::string::npos && !installedBinDir.empty() &&
+           SameDirectory(executablePath.substr(0, slash + 1), installedBinDir);
+}
+
+// Each missing part with mode 0700, as the XDG rule asks.
+void MakeDirectories(const std::string& path) {
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        ::mkdir(path.substr(0, slash).c_str(), 0700);
+    }
+}
+
+std::string UserDataDirectory(const UserDirectories& user) {
+    std::string base;
+    if (IsAbsolute(user.xdgDataHome)) {
+        base = WithSeparator(*user.xdgDataHome);
+    } else if (IsAbsolute(user.home)) {
+        base = WithSeparator(*user.home) + ".local/share/";
+    } else {
+        throw std::invalid_argument(
+            "no home directory for the data directory: set HOME or XDG_DATA_HOME, or give "
+            "--data-dir");
+    }
+    const std::string dir = base + "kestrelview/";
+    MakeDirectories(dir);
+    return dir;
+}
+
+std::optional<std::string> Variable(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+}
+
+std::optional<std::string> HomeOfUser() {
+    if (const auto home = Variable("HOME"); IsAbsolute(home)) {
+        return home;
+    }
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+        found != nullptr && found->pw_dir != nullptr) {
+        return std::string(found->pw_dir);
+    }
+    return std::nullopt;
+}
+
 }  // namespace
+
+UserDirectories UserDirectories::OfThisProcess() {
+    return {Variable("XDG_DATA_HOME"), HomeOfUser()};
+}
 
 std::string ResolveDataDirectory(const std::vector<std::string>& arguments,
                                  const std::optional<std::string>& environmentValue,
                                  const std::string& executablePath) {
+    return ResolveDataDirectory(arguments, environmentValue, executablePath,
+                                UserDirectories::OfThisProcess());
+}
+
+std::string ResolveDataDirectory(const std::vector<std::string>& arguments,
+                                 const std::optional<std::string>& environmentValue,
+                                 const std::string& executablePath, const UserDirectories& user,
+                                 std::string_view installedBinDir) {
     std::optional<std::string> option;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
@@ -108,6 +186,9 @@ std::string ResolveDataDirectory(const std::vector<std::string>& arguments,
     }
     if (environmentValue && !environmentValue->empty()) {
         return WithSeparator(*environmentValue);
+    }
+    if (IsInstalled(executablePath, installedBinDir)) {
+        return UserDataDirectory(user);
     }
     const std::size_t slash = executablePath.rfind('/');
     if (slash == std::string::npos) {

@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <QScreen>
 
+#include "settings/BuildInfo.h"
 #include "ui/JpegImage.h"
 
 namespace kv::ui {
@@ -23,6 +24,8 @@ VersionWindow::VersionWindow(QWidget* parent)
     if (file.open(QIODevice::ReadOnly)) {
         image1_->setPixmap(QPixmap::fromImage(JpegImage::Decode(file.readAll())));
     }
+    image1_->setToolTip(
+        QStringLiteral("Kestrelview Manager %1").arg(QLatin1String(settings::kVersion)));
     image1_->installEventFilter(this);
 }
 

@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
+#include <string_view>
 
 #include <QApplication>
 #include <QFile>
@@ -9,6 +10,7 @@
 
 #include "app/AgentFlows.h"
 #include "app/ManagerModel.h"
+#include "settings/BuildInfo.h"
 #include "settings/DataDirectory.h"
 #include "ui/AgentConnection.h"
 #include "ui/DesktopPort.h"
@@ -19,7 +21,41 @@
 #include "ui/SjisText.h"
 #include "ui/WindowFont.h"
 
+namespace {
+
+constexpr char kUsage[] =
+    "Usage: kestrelview [--data-dir DIR]\n"
+    "The Kestrelview Manager window.\n"
+    "\n"
+    "  --data-dir DIR  data directory (Server.csv, Kestrelview.cnf, env.csv); default:\n"
+    "                  $KESTRELVIEW_DATA_DIR, else $XDG_DATA_HOME/kestrelview when\n"
+    "                  installed, else the program's own directory\n"
+    "  --help          show this help and exit\n"
+    "  --version       show the version and exit\n";
+
+// Answered before the window system is touched, so both work without a display.
+int AnswerInformationOption(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--data-dir") {
+            ++i;
+        } else if (argument == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (argument == "--version") {
+            std::printf("kestrelview %s\n", kv::settings::kVersion);
+            return 0;
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (const int status = AnswerInformationOption(argc, argv); status >= 0) {
+        return status;
+    }
     QApplication app(argc, argv);
     // Qt's own dialogs and message box buttons speak the window's language, whatever the
     // desktop's locale; without the catalogue they stay English.
