@@ -113,9 +113,10 @@ bool HasNoBody(const HttpReplyParser::Reply& reply) {
 
 }  // namespace
 
-void HttpReplyParser::Start(bool request10, std::string* body) {
+void HttpReplyParser::Start(bool request10, std::string* body, bool reserve) {
     request10_ = request10;
     body_ = body;
+    reserve_ = reserve;
     bodyStart_ = body != nullptr ? body->size() : 0;
     bodyBytes_ = 0;
     received_ = 0;
@@ -356,7 +357,7 @@ void HttpReplyParser::EndHeader() {
     } else if (reply_.contentLength > 0) {
         remaining_ = static_cast<std::uint64_t>(reply_.contentLength);
         step_ = Step::LengthBody;
-        if (body_ != nullptr) {
+        if (body_ != nullptr && reserve_) {
             Reserve(*body_, body_->size() + std::min(remaining_, kMaxReserveAhead));
         }
     } else {
@@ -371,7 +372,7 @@ void HttpReplyParser::WriteBody(std::string_view bytes) {
     }
     // Grows by what the content length still promises, at most a step ahead of what has
     // arrived, instead of doubling.
-    if (step_ == Step::LengthBody && body_->size() + bytes.size() > body_->capacity()) {
+    if (reserve_ && step_ == Step::LengthBody && body_->size() + bytes.size() > body_->capacity()) {
         const std::uint64_t arrived = body_->size() + bytes.size();
         Reserve(*body_, static_cast<std::size_t>(std::min(arrived + remaining_ - bytes.size(),
                                                           arrived + kMaxReserveAhead)));
