@@ -1,6 +1,7 @@
 #include "ui/AgentConnection.h"
 
 #include "agent/AgentRequests.h"
+#include "agent/FileViewText.h"
 #include "agent/HttpCli.h"
 #include "agent/HttpException.h"
 #include "ui/QtWaiter.h"
@@ -50,4 +51,28 @@ std::string AgentConnection::FetchFileView(std::string_view address, std::string
     return requests_->FetchFileView(address, remotePath);
 }
 
-}  // namespace kv::ui
+std::string AgentConnection::FetchFileViewText(std::string_view address,
+                                               std::string_view remotePath) {
+    agent::FileViewTextBuilder builder;
+    std::string text;
+    requests_->FetchFileView(address, remotePath, [&](std::string_view piece) {
+        if (text.capacity() == 0) {
+            // Room for the whole text at once: growing by doubling would hold it one and a
+            // half times over. Pages not written to cost no memory.
+            const std::int64_t length = client_->ContentLength();
+            text.reserve(length > 0 ? static_cast<std::size_t>(length) / 4 * 5 + 4096 : 1 << 20);
+        }
+        if (text.size() + 2 * piece.size() + 4 > text.capacity()) {
+            text.reserve(text.capacity() / 4 * 5 + 2 * piece.size() + 4);
+        }
+        builder.Feed(piece, text);
+    });
+    builder.Finish(text);
+    return text;
+}
+
+void AgentConnection::SetOnProgress(std::function<void(std::uint64_t, std::int64_t)> handler) {
+    client_->SetOnProgress(std::move(handler));
+}
+
+}  // namespace kv

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "app/RequestPort.h"
@@ -32,6 +34,11 @@ public:
     bool FetchWatchSetting(std::string_view address, std::string& target) override;
     bool SendWatchSetting(std::string_view address, const std::vector<std::string>& lines) override;
     std::string FetchFileView(std::string_view address, std::string_view remotePath) override;
+    // Converted as the body arrives: the reply is never held whole beside its text.
+    std::string FetchFileViewText(std::string_view address, std::string_view remotePath) override;
+    // Told of the body bytes received so far and the total (-1 when unknown) while a reply
+    // arrives.
+    void SetOnProgress(std::function<void(std::uint64_t, std::int64_t)> handler);
 
 private:
     // The request layer would answer false, which reads as a failure of the server asked.

@@ -1,12 +1,18 @@
 #pragma once
 
+#include <string>
+
 #include <QWidget>
 
-class QPlainTextEdit;
+namespace kv {
 
-namespace kv::ui {
+namespace ui {
+class FindBar;
+class SjisTextView;
+}  // namespace ui
 
-// A modeless window showing one remote file, read-only. It destroys itself once closed.
+// A modeless window showing one remote file, read-only, with a find bar (Ctrl+F). It
+// destroys itself once closed.
 class FileViewWindow : public QWidget {
     Q_OBJECT
 
@@ -14,9 +20,11 @@ public:
     static constexpr int kWidth = 696;
     static constexpr int kHeight = 480;
 
-    FileViewWindow(const QString& caption, const QString& text, QWidget* owner);
+    // `text` is the prepared Shift_JIS text; the window keeps it.
+    FileViewWindow(const QString& caption, std::string text, QWidget* owner);
 
-    QPlainTextEdit* View() const { return view_; }
+    ui::SjisTextView* View() const { return view_; }
+    ui::FindBar* Find() const { return find_; }
 
 signals:
     void Closing(FileViewWindow* window);
@@ -25,7 +33,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    QPlainTextEdit* view_;
+    ui::SjisTextView* view_;
+    ui::FindBar* find_;
 };
 
 }  // namespace kv::ui

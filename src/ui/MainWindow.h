@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -15,7 +16,6 @@ class QAction;
 class QComboBox;
 class QLineEdit;
 class QMenu;
-class QPlainTextEdit;
 class QSplitter;
 class QTabWidget;
 class QToolBar;
@@ -25,6 +25,11 @@ class ManagerModel;
 }
 
 namespace kv::ui {
+
+namespace ui {
+class LogPage;
+class SjisTextView;
+}  // namespace ui
 
 class FileViewWindow;
 class MailPage;
@@ -50,8 +55,8 @@ public:
     ~MainWindow() override;
 
     // Ports the model reaches through DesktopPort.
-    void MoveFocus(app::FocusTarget target);
-    void OpenFileView(const QString& caption, const QString& text);
+    void MoveFocus(FocusTarget target);
+    void OpenFileView(const QString& caption, std::string text);
     const QList<FileViewWindow*>& FileViews() const { return fileViews_; }
 
     // The tool button's and the main menu entry's action of a command (null if none).
@@ -65,7 +70,7 @@ public:
     WatchGridView* Grid() const { return grid_; }
     MailPage* Mail() const { return mail_; }
     QTabWidget* Pages() const { return pages_; }
-    QPlainTextEdit* Log() const { return log_; }
+    ui::SjisTextView* Log() const { return log_; }
     QComboBox* LogChoice() const { return logChoice_; }
     PropertyGrid* Network() const { return network_; }
     StatusBar* Status() const { return status_; }
@@ -117,7 +122,8 @@ private:
     WatchGridView* grid_ = nullptr;
     MailPage* mail_ = nullptr;
     QComboBox* logChoice_ = nullptr;
-    QPlainTextEdit* log_ = nullptr;
+    ui::LogPage* logPage_ = nullptr;
+    ui::SjisTextView* log_ = nullptr;
     StatusBar* status_ = nullptr;
     // Popup entries with the control that enables each.
     std::vector<std::pair<QAction*, app::Control>> popupEntries_;
