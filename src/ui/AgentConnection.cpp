@@ -8,6 +8,21 @@
 
 namespace kv::ui {
 
+class AgentConnection::RequestScope {
+public:
+    explicit RequestScope(const AgentConnection& connection) : connection_(connection) {}
+    ~RequestScope() {
+        if (connection_.onProgress_) {
+            connection_.onProgress_(0, -1);
+        }
+    }
+    RequestScope(const RequestScope&) = delete;
+    RequestScope& operator=(const RequestScope&) = delete;
+
+private:
+    const AgentConnection& connection_;
+};
+
 AgentConnection::AgentConnection()
     : waiter_(std::make_unique<QtWaiter>()),
       client_(std::make_unique<agent::THttpCli>()),
@@ -32,27 +47,32 @@ void AgentConnection::ApplyConnection(std::string_view user, std::string_view pa
 
 bool AgentConnection::FetchTree(std::string_view address, std::string& target) {
     RefuseWhenBusy();
+    const RequestScope scope(*this);
     return requests_->FetchTree(address, target);
 }
 
 bool AgentConnection::FetchWatchSetting(std::string_view address, std::string& target) {
     RefuseWhenBusy();
+    const RequestScope scope(*this);
     return requests_->FetchWatchSetting(address, target);
 }
 
 bool AgentConnection::SendWatchSetting(std::string_view address,
                                        const std::vector<std::string>& lines) {
     RefuseWhenBusy();
+    const RequestScope scope(*this);
     return requests_->SendWatchSetting(address, lines);
 }
 
 std::string AgentConnection::FetchFileView(std::string_view address, std::string_view remotePath) {
     RefuseWhenBusy();
+    const RequestScope scope(*this);
     return requests_->FetchFileView(address, remotePath);
 }
 
 std::string AgentConnection::FetchFileViewText(std::string_view address,
                                                std::string_view remotePath) {
+    const RequestScope scope(*this);
     agent::FileViewTextBuilder builder;
     std::string text;
     requests_->FetchFileView(address, remotePath, [&](std::string_view piece) {
@@ -72,7 +92,8 @@ std::string AgentConnection::FetchFileViewText(std::string_view address,
 }
 
 void AgentConnection::SetOnProgress(std::function<void(std::uint64_t, std::int64_t)> handler) {
-    client_->SetOnProgress(std::move(handler));
+    onProgress_ = std::move(handler);
+    client_->SetOnProgress(onProgress_);
 }
 
 }  // namespace kv

@@ -17,6 +17,7 @@
 #include "ui/Resources.h"
 #include "ui/RootDirRecord.h"
 #include "ui/SjisText.h"
+#include "ui/TransferProgress.h"
 #include "ui/WindowFont.h"
 
 int main(int argc, char** argv) {
@@ -65,7 +66,11 @@ int main(int argc, char** argv) {
     model.FormCreate();
     kv::ui::MainWindow window(model);
     port.Attach(&window);
-    kv::ui::DiscoveryWatch discovery([&flows] { flows.DiscoveryReadable(); });
+    kv::ui::TransferProgress transfer(window.Status());
+    agents.SetOnProgress([&transfer](std::uint64_t received, std::int64_t total) {
+        transfer.Update(received, total);
+    });
+    kv::DiscoveryWatch discovery([&flows] { flows.DiscoveryReadable(); });
     flows.SetDiscoveryWatcher([&discovery](int handle) { discovery.Watch(handle); });
     window.show();
     return QApplication::exec();

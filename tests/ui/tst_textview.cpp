@@ -11,6 +11,8 @@
 #include "ui/FileViewWindow.h"
 #include "ui/FindBar.h"
 #include "ui/SjisTextView.h"
+#include "ui/StatusBar.h"
+#include "ui/TransferProgress.h"
 
 namespace kv {
 
@@ -132,6 +134,19 @@ private slots:
         QTest::keyClick(bar->Needle(), Qt::Key_Escape);
         QVERIFY(!bar->isVisible());
         QVERIFY(w.View()->hasFocus());
+    }
+
+    void aLargeBodyShowsItsBytesSoFarUntilTheRequestEnds() {
+        StatusBar status;
+        ui::TransferProgress transfer(&status);
+        transfer.Update(512 * 1024, 10 << 20);
+        QCOMPARE(status.Transfer(), QString());
+        transfer.Update(2 << 20, 10 << 20);
+        QCOMPARE(status.Transfer(), QStringLiteral("受信 2.0 MB / 10.0 MB"));
+        transfer.Update(0, -1);
+        QCOMPARE(status.Transfer(), QString());
+        transfer.Update(3 << 20, -1);
+        QCOMPARE(status.Transfer(), QStringLiteral("受信 3.0 MB"));
     }
 };
 
