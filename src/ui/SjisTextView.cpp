@@ -15,6 +15,7 @@
 
 #include "text/TextSearch.h"
 #include "ui/SjisText.h"
+#include "ui/SjisTextViewAccessible.h"
 #include "ui/WindowFont.h"
 
 namespace kv::ui {
@@ -41,6 +42,7 @@ struct SjisTextView::ShownLine {
 };
 
 SjisTextView::SjisTextView(QWidget* parent) : QAbstractScrollArea(parent) {
+    InstallSjisTextViewAccessible();
     setFont(WindowFont::Text());
     setFocusPolicy(Qt::StrongFocus);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -180,6 +182,18 @@ QString SjisTextView::LineText(std::size_t line) const {
     return line < index_.LineCount() ? Shown(line).text : QString();
 }
 
+int SjisTextView::ColumnOf(std::size_t position) const {
+    const std::size_t line = index_.LineOf(position);
+    return Shown(line).UnitOf(position - index_.LineStart(line));
+}
+
+std::size_t SjisTextView::PositionAtColumn(std::size_t line, int column) const {
+    const ShownLine& shown = Shown(line);
+    const auto last = static_cast<int>(shown.offsets.size()) - 1;
+    return index_.LineStart(line) +
+           shown.offsets[static_cast<std::size_t>(std::clamp(column, 0, last))];
+}
+
 void SjisTextView::paintEvent(QPaintEvent*) {
     QPainter painter(viewport());
     const int height = LineHeight();
@@ -302,9 +316,12 @@ void SjisTextView::MoveCaret(std::size_t at, bool keepAnchor, bool keepGoal) {
     viewport()->update();
     emit CaretMoved();
     if (QAccessible::isActive()) {
-        QAccessibleTextCursorEvent moved(
-            this, static_cast<int>(caret_ - index_.LineStart(index_.LineOf(caret_))));
+        QAccessibleTextCursorEvent moved(this, ColumnOf(caret_));
         QAccessible::updateAccessibility(&moved);
+        if (HasSelection()) {
+            QAccessibleTextSelectionEvent selected(this, 0, 0);
+            QAccessible::updateAccessibility(&selected);
+        }
     }
 }
 

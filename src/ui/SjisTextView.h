@@ -53,6 +53,9 @@ public:
     std::size_t VisibleLineCount() const;
     // A line as shown, without its line end.
     QString LineText(std::size_t line) const;
+    // The UTF-16 column of a position in its line as shown, and back.
+    int ColumnOf(std::size_t position) const;
+    std::size_t PositionAtColumn(std::size_t line, int column) const;
 
 signals:
     void CaretMoved();

@@ -1,5 +1,6 @@
 #include <string>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
@@ -102,6 +103,27 @@ private slots:
         w.Keys(Qt::Key_End);
         w.Keys(Qt::Key_Right);
         QCOMPARE(view->CaretPosition(), view->Index().LineStart(last + 1));
+    }
+
+    // Screen readers get the caret's line, the caret in it and the selection.
+    void theCaretsLineAndTheSelectionAreReadable() {
+        Window w(100);
+        w.Keys(Qt::Key_Down, {}, 13);
+        w.Keys(Qt::Key_Right, {}, 2);
+        w.Keys(Qt::Key_Down, Qt::ShiftModifier);
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(w.View());
+        QVERIFY(accessible);
+        QAccessibleTextInterface* text = accessible->textInterface();
+        QVERIFY(text);
+        QCOMPARE(text->text(0, text->characterCount()), LineOf(14));
+        QCOMPARE(text->cursorPosition(), 2);
+        int start = -1;
+        int end = -1;
+        text->selection(0, &start, &end);
+        QCOMPARE(start, 0);
+        QCOMPARE(end, 2);
+        QCOMPARE(accessible->text(QAccessible::Value),
+                 LineOf(13).mid(2) + QLatin1Char('\n') + LineOf(14).left(2));
     }
 
     void findGoesBothWaysRoundTheTextAndSaysWhenNothingIsThere() {
