@@ -184,8 +184,9 @@ int main() {
     BodyServer server;
     std::printf("HTTP download of %llu bytes with Content-Length over loopback\n",
                 static_cast<unsigned long long>(kBodySize));
-    std::printf("every round: THttpCli into fresh memory, into the buffer of the round before,\n"
-                "curl into /dev/shm; the first round is the first download of this process\n");
+    std::printf(
+        "every round: THttpCli into fresh memory, into the buffer of the round before,\n"
+        "curl into /dev/shm; the first round is the first download of this process\n");
     std::vector<double> freshRatios;
     std::uint64_t peak = 0;
     std::string reused;
@@ -210,9 +211,10 @@ int main() {
     if (!freshRatios.empty()) {
         const double firstRatio = freshRatios.front();
         std::sort(freshRatios.begin(), freshRatios.end());
-        std::printf("THttpCli fresh / curl: first round %.2f, worst %.2f, median %.2f (goal: the"
-                    " first at least 1.00)\n",
-                    firstRatio, freshRatios.front(), freshRatios[freshRatios.size() / 2]);
+        std::printf(
+            "THttpCli fresh / curl: first round %.2f, worst %.2f, median %.2f (goal: the"
+            " first at least 1.00)\n",
+            firstRatio, freshRatios.front(), freshRatios[freshRatios.size() / 2]);
     }
     std::printf(
         "client peak memory growth into a fresh buffer %.1f MiB = %.3f x body (goal below 1.2)\n",

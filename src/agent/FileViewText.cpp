@@ -11,15 +11,11 @@ namespace kv::agent {
 std::string PrepareFileViewText(std::string_view reply) {
     std::string text;
     text.reserve(reply.size() + reply.size() / 16 + 2);
-    agent::FileViewTextBuilder builder;
+    FileViewTextBuilder builder;
     builder.Feed(reply, text);
     builder.Finish(text);
     return text;
 }
-
-}  // namespace kv
-
-namespace kv::agent {
 
 namespace {
 

@@ -5,16 +5,12 @@
 
 #include "text/BlockConversion.h"
 
-namespace kv {
+namespace kv::agent {
 
 // The text shown for a remote file or log: the reply's lines (split at CR LF, CR or LF; a NUL
 // byte ends the text) each followed by CR LF, the last one too, converted from EUC-JP to
 // Shift_JIS as a whole.
 std::string PrepareFileViewText(std::string_view reply);
-
-}  // namespace kv
-
-namespace kv::agent {
 
 // The same preparation for a reply that arrives in pieces: the bytes appended are exactly
 // those of PrepareFileViewText of all the pieces joined, wherever they are cut (a CR LF or

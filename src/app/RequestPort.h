@@ -6,7 +6,7 @@
 
 #include "agent/FileViewText.h"
 
-namespace kv {
+namespace kv::app {
 
 // The Agent requests, as the request layer offers them, behind an interface so that the
 // model runs without a network in tests. Bytes go out and come back unconverted.
@@ -33,7 +33,7 @@ public:
     // The same file's prepared text (see PrepareFileViewText). A port that can convert the
     // body as it arrives overrides this, so that a large file is never held twice.
     virtual std::string FetchFileViewText(std::string_view address, std::string_view remotePath) {
-        return PrepareFileViewText(FetchFileView(address, remotePath));
+        return agent::PrepareFileViewText(FetchFileView(address, remotePath));
     }
 };
 

@@ -96,7 +96,7 @@ int RunCli(const CliEnvironment& environment, std::istream& in, std::ostream& ou
     } catch (const UsageError& error) {
         out.flush();
         return UsageFailure(err, error.what(), command);
-    } catch (const cli::OutputClosed&) {
+    } catch (const OutputClosed&) {
         return kSuccess;
     } catch (const std::exception& error) {
         terminal.Note(std::string("kestrelviewctl: ") + error.what());

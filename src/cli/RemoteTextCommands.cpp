@@ -26,7 +26,7 @@ const std::string& MissingLogMessage() {
 // The file's text printed as its bytes arrive. Throws EHttpException for the client's
 // failures, after printing what had arrived.
 void PrintFileView(CliContext& context, std::string_view address, std::string_view path) {
-    cli::SjisOutput output(context.terminal);
+    SjisOutput output(context.terminal);
     agent::FileViewTextBuilder builder;
     std::string text;
     context.Session().Requests().FetchFileView(address, path, [&](std::string_view piece) {
@@ -47,8 +47,8 @@ int RunView(CliContext& context, const CommandArguments& arguments) {
     const std::string path = context.terminal.FromArgument(arguments.Positional(1), "PATH");
     try {
         PrintFileView(context, address, path);
-    } catch (const EHttpException&) {
-        context.terminal.Message(FetchAndSave::CommunicationFailedMessage());
+    } catch (const agent::EHttpException&) {
+        context.terminal.Message(settings::FetchAndSave::CommunicationFailedMessage());
         return 1;
     }
     return 0;
@@ -80,7 +80,7 @@ int RunLog(CliContext& context, const CommandArguments& arguments) {
     }
     try {
         PrintFileView(context, address, paths[static_cast<std::size_t>(day)]);
-    } catch (const EHttpException&) {
+    } catch (const agent::EHttpException&) {
         context.terminal.Message(MissingLogMessage());
         return 1;
     }

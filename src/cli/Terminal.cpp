@@ -17,13 +17,13 @@ void Terminal::Print(std::string_view sjis) {
         Write(sjis);
         return;
     }
-    Write(Cp932ToUtf8(sjis));
+    Write(text::Cp932ToUtf8(sjis));
 }
 
 void Terminal::Write(std::string_view bytes) {
     out_.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out_ && errno == EPIPE) {
-        throw cli::OutputClosed{};
+        throw OutputClosed{};
     }
 }
 

@@ -96,4 +96,4 @@ void AgentConnection::SetOnProgress(std::function<void(std::uint64_t, std::int64
     client_->SetOnProgress(onProgress_);
 }
 
-}  // namespace kv
+}  // namespace kv::ui

@@ -11,7 +11,7 @@
 namespace kv::ui {
 
 FileViewWindow::FileViewWindow(const QString& caption, std::string text, QWidget* owner)
-    : QWidget(owner, Qt::Window), view_(new ui::SjisTextView(this)), find_(nullptr) {
+    : QWidget(owner, Qt::Window), view_(new SjisTextView(this)), find_(nullptr) {
     setObjectName(QStringLiteral("FrmFileView"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(caption);
@@ -19,7 +19,7 @@ FileViewWindow::FileViewWindow(const QString& caption, std::string text, QWidget
     view_->setObjectName(QStringLiteral("MemFileView"));
     view_->setAccessibleName(caption);
     view_->SetText(std::move(text));
-    find_ = new ui::FindBar(view_, this);
+    find_ = new FindBar(view_, this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);

@@ -4,12 +4,10 @@
 
 #include <QWidget>
 
-namespace kv {
+namespace kv::ui {
 
-namespace ui {
 class FindBar;
 class SjisTextView;
-}  // namespace ui
 
 // A modeless window showing one remote file, read-only, with a find bar (Ctrl+F). It
 // destroys itself once closed.
@@ -23,8 +21,8 @@ public:
     // `text` is the prepared Shift_JIS text; the window keeps it.
     FileViewWindow(const QString& caption, std::string text, QWidget* owner);
 
-    ui::SjisTextView* View() const { return view_; }
-    ui::FindBar* Find() const { return find_; }
+    SjisTextView* View() const { return view_; }
+    FindBar* Find() const { return find_; }
 
 signals:
     void Closing(FileViewWindow* window);
@@ -33,8 +31,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    ui::SjisTextView* view_;
-    ui::FindBar* find_;
+    SjisTextView* view_;
+    FindBar* find_;
 };
 
 }  // namespace kv::ui

@@ -20,7 +20,7 @@ LogPage::LogPage(QWidget* parent)
     setObjectName(QStringLiteral("TabLog"));
     choice_->setObjectName(QStringLiteral("ValLogIndex"));
     choice_->setEditable(false);
-    for (const std::string& choice : ManagerModel::LogChoices()) {
+    for (const std::string& choice : app::ManagerModel::LogChoices()) {
         choice_->addItem(FromSjis(choice));
     }
     choice_->setSizeAdjustPolicy(QComboBox::AdjustToContents);

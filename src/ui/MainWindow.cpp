@@ -225,7 +225,7 @@ QWidget* MainWindow::BuildRightPanel() {
     mail_ = new MailPage(pages_);
     pages_->addTab(mail_, QStringLiteral("メールメッセージ設定"));
 
-    logPage_ = new ui::LogPage(pages_);
+    logPage_ = new LogPage(pages_);
     logChoice_ = logPage_->Choice();
     log_ = logPage_->View();
     pages_->addTab(logPage_, QStringLiteral("ログファイル"));
@@ -464,7 +464,7 @@ void MainWindow::ModelChanged(app::ChangeMask what) {
     if (app::Has(what, app::Change::LogScrollToEnd)) {
         ScrollLogToEnd();
     }
-    if (Has(what, Change::LogActivated) && log_->CaretPosition() == 0) {
+    if (app::Has(what, app::Change::LogActivated) && log_->CaretPosition() == 0) {
         ScrollLogToEnd();
         log_->setFocus(Qt::OtherFocusReason);
     }

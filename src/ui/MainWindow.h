@@ -26,16 +26,13 @@ class ManagerModel;
 
 namespace kv::ui {
 
-namespace ui {
-class LogPage;
-class SjisTextView;
-}  // namespace ui
-
 class FileViewWindow;
+class LogPage;
 class MailPage;
 class PaneFilterBox;
 class PropertyGrid;
 class ServerTreeModel;
+class SjisTextView;
 class ServerTreeView;
 class StatusBar;
 class WatchGridView;
@@ -55,7 +52,7 @@ public:
     ~MainWindow() override;
 
     // Ports the model reaches through DesktopPort.
-    void MoveFocus(FocusTarget target);
+    void MoveFocus(app::FocusTarget target);
     void OpenFileView(const QString& caption, std::string text);
     const QList<FileViewWindow*>& FileViews() const { return fileViews_; }
 
@@ -70,7 +67,7 @@ public:
     WatchGridView* Grid() const { return grid_; }
     MailPage* Mail() const { return mail_; }
     QTabWidget* Pages() const { return pages_; }
-    ui::SjisTextView* Log() const { return log_; }
+    SjisTextView* Log() const { return log_; }
     QComboBox* LogChoice() const { return logChoice_; }
     PropertyGrid* Network() const { return network_; }
     StatusBar* Status() const { return status_; }
@@ -122,8 +119,8 @@ private:
     WatchGridView* grid_ = nullptr;
     MailPage* mail_ = nullptr;
     QComboBox* logChoice_ = nullptr;
-    ui::LogPage* logPage_ = nullptr;
-    ui::SjisTextView* log_ = nullptr;
+    LogPage* logPage_ = nullptr;
+    SjisTextView* log_ = nullptr;
     StatusBar* status_ = nullptr;
     // Popup entries with the control that enables each.
     std::vector<std::pair<QAction*, app::Control>> popupEntries_;

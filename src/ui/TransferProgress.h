@@ -5,11 +5,9 @@
 #include <QElapsedTimer>
 #include <QString>
 
-namespace kv {
-class StatusBar;
-}
-
 namespace kv::ui {
+
+class StatusBar;
 
 // Shows in the status bar how much of a large reply body has arrived, and keeps the window
 // painting while it does: a body that arrives faster than the socket ever waits would

@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
     agents.SetOnProgress([&transfer](std::uint64_t received, std::int64_t total) {
         transfer.Update(received, total);
     });
-    kv::DiscoveryWatch discovery([&flows] { flows.DiscoveryReadable(); });
+    kv::ui::DiscoveryWatch discovery([&flows] { flows.DiscoveryReadable(); });
     flows.SetDiscoveryWatcher([&discovery](int handle) { discovery.Watch(handle); });
     window.show();
     return QApplication::exec();

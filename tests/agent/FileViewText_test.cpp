@@ -7,6 +7,8 @@
 
 #include "text/JapaneseConversion.h"
 
+using namespace kv::agent;
+
 namespace kv {
 namespace {
 
@@ -63,7 +65,7 @@ std::string PreparedWhole(std::string_view reply) {
         joined += line + "\r\n";
     }
     std::string out;
-    kv::detail::EucToSjisScalar(joined, out);
+    kv::text::detail::EucToSjisScalar(joined, out);
     return out;
 }
 

@@ -7,6 +7,8 @@
 #include "agent/HttpException.h"
 #include "support/ScriptedServer.h"
 
+using namespace kv::agent;
+
 namespace kv {
 namespace {
 

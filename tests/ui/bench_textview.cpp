@@ -61,7 +61,8 @@ std::string NextPiece(std::size_t& line) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const std::size_t size = std::size_t(argc > 1 ? std::atoi(argv[1]) : 100) << 20;
-    kv::FileViewWindow* warm = new kv::FileViewWindow(QStringLiteral("warm"), "x\r\n", nullptr);
+    kv::ui::FileViewWindow* warm =
+        new kv::ui::FileViewWindow(QStringLiteral("warm"), "x\r\n", nullptr);
     warm->show();
     QApplication::processEvents();
     delete warm;
@@ -84,7 +85,7 @@ int main(int argc, char** argv) {
     const std::size_t textBytes = text.size();
 
     clock.restart();
-    auto* window = new kv::FileViewWindow(QStringLiteral("bench"), std::move(text), nullptr);
+    auto* window = new kv::ui::FileViewWindow(QStringLiteral("bench"), std::move(text), nullptr);
     window->show();
     window->View()->viewport()->grab();
     const double firstPaintMs = Ms(clock);

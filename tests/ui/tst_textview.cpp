@@ -15,7 +15,7 @@
 #include "ui/StatusBar.h"
 #include "ui/TransferProgress.h"
 
-namespace kv {
+namespace kv::ui {
 
 namespace {
 
@@ -28,7 +28,8 @@ std::string TextOf(int lines) {
     std::string text;
     for (int i = 0; i < lines; ++i) {
         const QByteArray utf8 = LineOf(i).toUtf8();
-        text += Sjis(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+        text +=
+            text::Sjis(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
         text += "\r\n";
     }
     return text;
@@ -41,7 +42,7 @@ struct Window {
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         window.View()->setFocus();
     }
-    ui::SjisTextView* View() { return window.View(); }
+    SjisTextView* View() { return window.View(); }
     void Keys(Qt::Key key, Qt::KeyboardModifiers modifiers = {}, int times = 1) {
         for (int i = 0; i < times; ++i) {
             QTest::keyClick(View(), key, modifiers);
@@ -68,7 +69,7 @@ class TextViewTest : public QObject {
 private slots:
     void scrollingToTheEndShowsTheLastLine() {
         Window w(5000);
-        ui::SjisTextView* view = w.View();
+        SjisTextView* view = w.View();
         QCOMPARE(view->Index().LineCount(), std::size_t(5001));
         QCOMPARE(view->LineText(4999), LineOf(4999));
         w.Keys(Qt::Key_End, Qt::ControlModifier);
@@ -84,7 +85,7 @@ private slots:
     // screens copies exactly its text.
     void selectionAcrossScreensCopiesExactlyItsText() {
         Window w(3000);
-        ui::SjisTextView* view = w.View();
+        SjisTextView* view = w.View();
         w.Keys(Qt::Key_Down, {}, 10);
         w.Keys(Qt::Key_Right, {}, 1);  // past "行", two bytes
         QCOMPARE(view->CaretPosition(), view->Index().LineStart(10) + 2);
@@ -128,7 +129,7 @@ private slots:
 
     void findGoesBothWaysRoundTheTextAndSaysWhenNothingIsThere() {
         Window w(200);
-        ui::FindBar* bar = w.window.Find();
+        FindBar* bar = w.window.Find();
         QVERIFY(!bar->isVisible());
         QTest::keyClick(w.View(), Qt::Key_F, Qt::ControlModifier);
         QVERIFY(bar->isVisible());
@@ -160,7 +161,7 @@ private slots:
 
     void aLargeBodyShowsItsBytesSoFarUntilTheRequestEnds() {
         StatusBar status;
-        ui::TransferProgress transfer(&status);
+        TransferProgress transfer(&status);
         transfer.Update(512 * 1024, 10 << 20);
         QCOMPARE(status.Transfer(), QString());
         transfer.Update(2 << 20, 10 << 20);
@@ -172,7 +173,7 @@ private slots:
     }
 };
 
-}  // namespace kv
+}  // namespace kv::ui
 
-QTEST_MAIN(kv::TextViewTest)
+QTEST_MAIN(kv::ui::TextViewTest)
 #include "tst_textview.moc"
