@@ -17,12 +17,15 @@ constexpr std::string_view kFileViewPath = "/GetFileView.cgi?";
 // ends, however it ends: the client must never write into a buffer that is gone.
 class AttachedBuffers {
 public:
-    AttachedBuffers(THttpCli& client, std::string* reply, const std::string* request)
+    AttachedBuffers(THttpCli& client, std::string* reply, const std::string* request,
+                    THttpCli::BodySink sink = nullptr)
         : client_(client) {
         client_.SetRequestBody(request);
         client_.SetReplyBody(reply);
+        client_.SetReplySink(std::move(sink));
     }
     ~AttachedBuffers() {
+        client_.SetReplySink(nullptr);
         client_.SetReplyBody(nullptr);
         client_.SetRequestBody(nullptr);
     }
@@ -110,6 +113,18 @@ bool AgentRequests::SendWatchSetting(std::string_view address,
 }
 
 std::string AgentRequests::FetchFileView(std::string_view address, std::string_view remotePath) {
+    std::string reply;
+    FetchFileView(address, remotePath, &reply, nullptr);
+    return reply;
+}
+
+void AgentRequests::FetchFileView(std::string_view address, std::string_view remotePath,
+                                  const std::function<void(std::string_view)>& sink) {
+    FetchFileView(address, remotePath, nullptr, sink);
+}
+
+void AgentRequests::FetchFileView(std::string_view address, std::string_view remotePath,
+                                  std::string* reply, THttpCli::BodySink sink) {
     std::string url = Url(address, kFileViewPath);
     url.append(remotePath);
     // A running request is left alone: SyncGet refuses as busy before it touches anything.
@@ -117,10 +132,8 @@ std::string AgentRequests::FetchFileView(std::string_view address, std::string_v
         client_.SyncGet();
     }
     client_.SetURL(std::move(url));
-    std::string reply;
-    AttachedBuffers attached(client_, &reply, nullptr);
+    AttachedBuffers attached(client_, reply, nullptr, std::move(sink));
     client_.SyncGet();
-    return reply;
 }
 
 }  // namespace kv::agent

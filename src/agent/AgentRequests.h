@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,10 +45,16 @@ public:
     // GetFileView.cgi?remotePath: the body of any reply the client does not fail for, a 401
     // reply's body included. Throws EHttpException for the client's failures.
     std::string FetchFileView(std::string_view address, std::string_view remotePath);
+    // The same request, its body handed to `sink` piece by piece as it arrives (only the
+    // final reply's body: see THttpCli::SetReplySink). Fails as FetchFileView does.
+    void FetchFileView(std::string_view address, std::string_view remotePath,
+                       const std::function<void(std::string_view)>& sink);
 
 private:
     bool Fetch(std::string_view address, std::string_view path, std::string& target);
     bool Busy() const;
+    void FetchFileView(std::string_view address, std::string_view remotePath, std::string* reply,
+                       std::function<void(std::string_view)> sink);
 
     THttpCli& client_;
     std::string port_ = "4009";

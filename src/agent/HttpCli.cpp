@@ -50,6 +50,10 @@ std::uint16_t ParsePort(const std::string& text) {
     return port <= 65535 ? static_cast<std::uint16_t>(port) : 0;
 }
 
+bool Failing(int status) {
+    return status >= 400 && status != 401 && status != 407;
+}
+
 struct BusyFlag {
     explicit BusyFlag(bool& flag) : flag_(flag) { flag_ = true; }
     ~BusyFlag() { flag_ = false; }
@@ -126,7 +130,16 @@ void THttpCli::Run(HttpRequest kind) {
     failedIn_ = HttpState::Ready;
     authBasicState_ = 0;
     for (;;) {
-        Exchange();
+        try {
+            Exchange();
+        } catch (const EHttpException&) {
+            throw;
+        } catch (...) {
+            // The caller's sink failed: the rest of this reply can never be read.
+            CloseConnection();
+            state_ = HttpState::Ready;
+            throw;
+        }
         const int status = replyStatus_;
         if (status != 401 && status != 407 && authBasicState_ == 1) {
             authBasicState_ = 2;
@@ -138,9 +151,10 @@ void THttpCli::Run(HttpRequest kind) {
         }
         CutBackReplyBody();
     }
+    PassToSink();
     state_ = HttpState::Ready;
     Done(kind, 0);
-    if (replyStatus_ >= 400 && replyStatus_ != 401 && replyStatus_ != 407) {
+    if (Failing(replyStatus_)) {
         throw EHttpException(replyReason_, replyStatus_);
     }
 }
@@ -174,7 +188,12 @@ void THttpCli::Exchange() {
 }
 
 void THttpCli::SendRequest() {
-    parser_.Start(requestVer_ == "1.0", replyBody_);
+    sinkBuffer_.clear();
+    if (replySink_) {
+        parser_.Start(requestVer_ == "1.0", &sinkBuffer_, false);
+    } else {
+        parser_.Start(requestVer_ == "1.0", replyBody_);
+    }
     const std::string header = ComposeHeader();
     Send(header.data(), header.size());
     if (post_) {
@@ -342,6 +361,12 @@ void THttpCli::ReadReply() {
             if (parser_.CurrentPhase() == HttpReplyParser::Phase::Body) {
                 state_ = HttpState::WaitingBody;
             }
+            if (!HoldsBody()) {
+                PassToSink();
+            }
+            if (onProgress_ && parser_.BodyBytes() > 0) {
+                onProgress_(parser_.BodyBytes(), parser_.Result().contentLength);
+            }
         } else if (got == 0) {
             closed = true;
             parser_.FeedClose();
@@ -417,8 +442,34 @@ void THttpCli::CheckReplySize() {
 
 // What a reply that is not the result wrote into the reply body goes again.
 void THttpCli::CutBackReplyBody() {
+    if (replySink_) {
+        sinkBuffer_.clear();
+        return;
+    }
     if (replyBody_ != nullptr && replyBody_->size() > parser_.BodyStart()) {
         replyBody_->resize(parser_.BodyStart());
+    }
+}
+
+// The body of a reply that fails the request is not the caller's. Nor, until the request has
+// ended, is that of a reply the client may answer itself by sending the request again: a
+// relocation, or a Basic challenge not yet answered.
+bool THttpCli::HoldsBody() const {
+    if (Failing(replyStatus_)) {
+        return true;
+    }
+    const HttpReplyParser::Reply& reply = parser_.Result();
+    if (reply.hasLocation && followRelocation_) {
+        return true;
+    }
+    return replyStatus_ == 401 && authBasicState_ == 0 && !requestUser_.empty() &&
+           !requestPassword_.empty();
+}
+
+void THttpCli::PassToSink() {
+    if (replySink_ && !sinkBuffer_.empty() && !Failing(replyStatus_)) {
+        replySink_(sinkBuffer_);
+        sinkBuffer_.clear();
     }
 }
 

@@ -92,6 +92,16 @@ public:
     // Caller-owned buffer that receives the reply body at its end; nullptr drops the body.
     std::string* ReplyBody() const { return replyBody_; }
     void SetReplyBody(std::string* body) { replyBody_ = body; }
+    // Takes the reply body instead of ReplyBody, piece by piece as it arrives, so that a large
+    // body need not be held. Only the body of the reply that ends the request, and does not
+    // fail it, is passed on: not that of a 401 answered with credentials, of a relocation
+    // that is followed, or of a reply of status 400 and above (401 and 407 excepted).
+    using BodySink = std::function<void(std::string_view)>;
+    void SetReplySink(BodySink sink) { replySink_ = std::move(sink); }
+    // Told, as body bytes arrive, how many have arrived and the reply's content length (-1
+    // when it has none).
+    using ProgressHandler = std::function<void(std::uint64_t received, std::int64_t total)>;
+    void SetOnProgress(ProgressHandler handler) { onProgress_ = std::move(handler); }
     // Caller-owned body of a POST: its bytes from `position` to the end are sent.
     const std::string* RequestBody() const { return requestBody_; }
     void SetRequestBody(const std::string* body, std::size_t position = 0) {
@@ -143,6 +153,8 @@ private:
     void Progress();
     void CheckReplySize();
     void CutBackReplyBody();
+    bool HoldsBody() const;
+    void PassToSink();
     void CloseConnection();
     void Done(HttpRequest kind, int error);
     // A transport failure: status 404, unless a stale kept-alive connection is to be replaced.
@@ -169,6 +181,10 @@ private:
 
     std::string url_;
     std::string* replyBody_ = nullptr;
+    BodySink replySink_;
+    // What the sink has not been given yet.
+    std::string sinkBuffer_;
+    ProgressHandler onProgress_;
     const std::string* requestBody_ = nullptr;
     std::size_t requestPosition_ = 0;
 

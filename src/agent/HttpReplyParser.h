@@ -42,7 +42,8 @@ public:
 
     // Starts a new reply. After a request of version 1.0 the connection is to be closed after
     // the reply unless it says keep-alive. Body bytes go to the end of *body (nullptr: dropped).
-    void Start(bool request10, std::string* body);
+    // A buffer that is emptied as it fills (`reserve` false) is not grown to the length.
+    void Start(bool request10, std::string* body, bool reserve = true);
     // Takes bytes; returns how many it used, fewer than given only once the reply has ended.
     std::size_t Feed(std::string_view bytes);
     // The server closed the connection: ends a body that runs until then, fails otherwise.
@@ -88,6 +89,7 @@ private:
     Reply reply_;
     bool request10_ = false;
     std::string* body_ = nullptr;
+    bool reserve_ = true;
     std::size_t bodyStart_ = 0;
     std::uint64_t bodyBytes_ = 0;
     std::uint64_t received_ = 0;

@@ -94,9 +94,8 @@ void AgentFlows::ViewFile() {
     try {
         const std::string path = agent::RemotePath(pane, node);
         const std::string address = pane.Caption(pane.TopLevelAncestor(node));
-        const std::string text =
-            agent::PrepareFileViewText(model_.Requests().FetchFileView(address, path));
-        model_.Ui().OpenFileView(address + " - " + path, text);
+        std::string text = model_.Requests().FetchFileViewText(address, path);
+        model_.Ui().OpenFileView(address + " - " + path, std::move(text));
     } catch (const std::exception&) {
         EndBusy();
         model_.Ui().ShowMessage(ManagerModel::CommunicationFailureText());

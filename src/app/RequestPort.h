@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "agent/FileViewText.h"
+
 namespace kv::app {
 
 // The Agent requests, as the request layer offers them, behind an interface so that the
@@ -28,6 +30,11 @@ public:
                                   const std::vector<std::string>& lines) = 0;
     // GetFileView.cgi?path: the reply body; throws std::exception with the failure's text.
     virtual std::string FetchFileView(std::string_view address, std::string_view remotePath) = 0;
+    // The same file's prepared text (see PrepareFileViewText). A port that can convert the
+    // body as it arrives overrides this, so that a large file is never held twice.
+    virtual std::string FetchFileViewText(std::string_view address, std::string_view remotePath) {
+        return agent::PrepareFileViewText(FetchFileView(address, remotePath));
+    }
 };
 
 }  // namespace kv::app

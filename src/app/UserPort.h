@@ -65,9 +65,9 @@ public:
     // and the dialog closes with OK; false keeps it open with its fields. Returns true
     // when it closed with OK.
     virtual bool ShowAddServerDialog(const std::function<bool(const std::string&)>& tryAddress) = 0;
-    // Opens a modeless file view window with the given caption and prepared text; the
-    // window owns it and keeps its list of open viewers.
-    virtual void OpenFileView(std::string_view caption, std::string_view text) = 0;
+    // Opens a modeless file view window with the given caption and prepared text, which
+    // the window takes over (a large text is held once); it keeps its list of open viewers.
+    virtual void OpenFileView(std::string_view caption, std::string text) = 0;
 };
 
 }  // namespace kv::app

@@ -7,6 +7,7 @@
 #include "agent/ConnectionSettings.h"
 #include "cli/CliCommands.h"
 #include "cli/CommandLine.h"
+#include "cli/OutputClosed.h"
 #include "cli/Terminal.h"
 #include "cli/UsageError.h"
 #include "settings/BuildInfo.h"
@@ -100,6 +101,8 @@ int RunCli(const CliEnvironment& environment, std::istream& in, std::ostream& ou
     } catch (const UsageError& error) {
         out.flush();
         return UsageFailure(err, error.what(), command);
+    } catch (const OutputClosed&) {
+        return kSuccess;
     } catch (const std::exception& error) {
         terminal.Note(std::string("kestrelviewctl: ") + error.what());
         return kFailure;

@@ -7,6 +7,7 @@
 #include "agent/FileViewText.h"
 #include "agent/HttpException.h"
 #include "agent/LogPaths.h"
+#include "cli/SjisOutput.h"
 #include "settings/FetchAndSave.h"
 #include "settings/WatchSetting.h"
 #include "text/Cp932.h"
@@ -22,19 +23,34 @@ const std::string& MissingLogMessage() {
     return message;
 }
 
+// The file's text printed as its bytes arrive. Throws EHttpException for the client's
+// failures, after printing what had arrived.
+void PrintFileView(CliContext& context, std::string_view address, std::string_view path) {
+    SjisOutput output(context.terminal);
+    agent::FileViewTextBuilder builder;
+    std::string text;
+    context.Session().Requests().FetchFileView(address, path, [&](std::string_view piece) {
+        text.clear();
+        builder.Feed(piece, text);
+        output.Print(text);
+    });
+    text.clear();
+    builder.Finish(text);
+    output.Print(text);
+    output.Finish();
+}
+
 }  // namespace
 
 int RunView(CliContext& context, const CommandArguments& arguments) {
     const std::string address = context.terminal.FromArgument(arguments.Positional(0), "ADDRESS");
     const std::string path = context.terminal.FromArgument(arguments.Positional(1), "PATH");
-    std::string reply;
     try {
-        reply = context.Session().Requests().FetchFileView(address, path);
+        PrintFileView(context, address, path);
     } catch (const agent::EHttpException&) {
         context.terminal.Message(settings::FetchAndSave::CommunicationFailedMessage());
         return 1;
     }
-    context.terminal.Print(agent::PrepareFileViewText(reply));
     return 0;
 }
 
@@ -62,14 +78,12 @@ int RunLog(CliContext& context, const CommandArguments& arguments) {
         context.terminal.Message(error.what());
         return 1;
     }
-    std::string reply;
     try {
-        reply = requests.FetchFileView(address, paths[static_cast<std::size_t>(day)]);
+        PrintFileView(context, address, paths[static_cast<std::size_t>(day)]);
     } catch (const agent::EHttpException&) {
         context.terminal.Message(MissingLogMessage());
         return 1;
     }
-    context.terminal.Print(agent::PrepareFileViewText(reply));
     return 0;
 }
 

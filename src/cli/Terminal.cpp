@@ -1,7 +1,9 @@
 #include "cli/Terminal.h"
 
+#include <cerrno>
 #include <optional>
 
+#include "cli/OutputClosed.h"
 #include "cli/UsageError.h"
 #include "text/Cp932.h"
 
@@ -15,12 +17,14 @@ void Terminal::Print(std::string_view sjis) {
         Write(sjis);
         return;
     }
-    const std::string utf8 = text::Cp932ToUtf8(sjis);
-    out_.write(utf8.data(), static_cast<std::streamsize>(utf8.size()));
+    Write(text::Cp932ToUtf8(sjis));
 }
 
 void Terminal::Write(std::string_view bytes) {
     out_.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out_ && errno == EPIPE) {
+        throw OutputClosed{};
+    }
 }
 
 void Terminal::Message(std::string_view sjis) {

@@ -15,8 +15,10 @@ public:
 
     // A Shift_JIS text to standard output.
     void Print(std::string_view sjis);
-    // Bytes to standard output, never converted.
+    // Bytes to standard output, never converted. Both throw cli::OutputClosed once the
+    // reader of standard output has gone away.
     void Write(std::string_view bytes);
+    bool Raw() const { return raw_; }
     // A Shift_JIS message of the system to standard error, followed by a line end.
     void Message(std::string_view sjis);
     // A message in the terminal's own encoding (the program's notes, file names, system

@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
@@ -21,5 +22,9 @@ int main(int argc, char** argv) {
     environment.executablePath = kv::settings::ExecutablePath();
     const int status = kv::cli::RunCli(environment, std::cin, std::cout, std::cerr);
     std::cout.flush();
-    return std::cout ? status : 1;
+    // A reader that went away is no failure of the command; a full disk is.
+    if (!std::cout && errno != EPIPE) {
+        return 1;
+    }
+    return status;
 }

@@ -150,9 +150,9 @@ bool DesktopPort::ShowAddServerDialog(const std::function<bool(const std::string
     return addServer_ && addServer_->Run(tryAddress);
 }
 
-void DesktopPort::OpenFileView(std::string_view caption, std::string_view text) {
+void DesktopPort::OpenFileView(std::string_view caption, std::string text) {
     if (window_) {
-        window_->OpenFileView(FromSjis(caption), FromSjisLines(text));
+        window_->OpenFileView(FromSjis(caption), std::move(text));
     }
 }
 

@@ -38,7 +38,7 @@ public:
     void OpenWebPage(std::string_view url) override;
     void ShowVersionWindow() override;
     bool ShowAddServerDialog(const std::function<bool(const std::string&)>& tryAddress) override;
-    void OpenFileView(std::string_view caption, std::string_view text) override;
+    void OpenFileView(std::string_view caption, std::string text) override;
 
     // "*.csv|*.csv" filters as Qt name filters ("*.*" matches every name).
     static QStringList NameFilters(const app::FileDialogOptions& options);

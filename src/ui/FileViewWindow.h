@@ -1,12 +1,16 @@
 #pragma once
 
-#include <QWidget>
+#include <string>
 
-class QPlainTextEdit;
+#include <QWidget>
 
 namespace kv::ui {
 
-// A modeless window showing one remote file, read-only. It destroys itself once closed.
+class FindBar;
+class SjisTextView;
+
+// A modeless window showing one remote file, read-only, with a find bar (Ctrl+F). It
+// destroys itself once closed.
 class FileViewWindow : public QWidget {
     Q_OBJECT
 
@@ -14,9 +18,11 @@ public:
     static constexpr int kWidth = 696;
     static constexpr int kHeight = 480;
 
-    FileViewWindow(const QString& caption, const QString& text, QWidget* owner);
+    // `text` is the prepared Shift_JIS text; the window keeps it.
+    FileViewWindow(const QString& caption, std::string text, QWidget* owner);
 
-    QPlainTextEdit* View() const { return view_; }
+    SjisTextView* View() const { return view_; }
+    FindBar* Find() const { return find_; }
 
 signals:
     void Closing(FileViewWindow* window);
@@ -25,7 +31,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    QPlainTextEdit* view_;
+    SjisTextView* view_;
+    FindBar* find_;
 };
 
 }  // namespace kv::ui

@@ -22,6 +22,7 @@
 #include "app/ManagerModel.h"
 #include "ui/BusyAnimation.h"
 #include "ui/FileViewWindow.h"
+#include "ui/LogPage.h"
 #include "ui/MailPage.h"
 #include "ui/PaneFilterBox.h"
 #include "ui/PropertyGrid.h"
@@ -29,6 +30,7 @@
 #include "ui/ServerTreeView.h"
 #include "ui/SjisPlainTextEdit.h"
 #include "ui/SjisText.h"
+#include "ui/SjisTextView.h"
 #include "ui/StatusBar.h"
 #include "ui/WatchGridView.h"
 #include "ui/WindowFont.h"
@@ -223,29 +225,10 @@ QWidget* MainWindow::BuildRightPanel() {
     mail_ = new MailPage(pages_);
     pages_->addTab(mail_, QStringLiteral("メールメッセージ設定"));
 
-    auto* logPage = new QWidget(pages_);
-    logPage->setObjectName(QStringLiteral("TabLog"));
-    auto* logLayout = new QVBoxLayout(logPage);
-    logLayout->setContentsMargins(4, 4, 4, 4);
-    logChoice_ = new QComboBox(logPage);
-    logChoice_->setObjectName(QStringLiteral("ValLogIndex"));
-    logChoice_->setEditable(false);
-    for (const std::string& choice : app::ManagerModel::LogChoices()) {
-        logChoice_->addItem(FromSjis(choice));
-    }
-    logChoice_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    log_ = new QPlainTextEdit(logPage);
-    log_->setObjectName(QStringLiteral("MemLog"));
-    log_->setReadOnly(true);
-    log_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    log_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    log_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    log_->setFont(WindowFont::Text());
-    // The caret shows where a switch to this page leaves the view.
-    log_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    logLayout->addWidget(logChoice_, 0, Qt::AlignLeft);
-    logLayout->addWidget(log_, 1);
-    pages_->addTab(logPage, QStringLiteral("ログファイル"));
+    logPage_ = new LogPage(pages_);
+    logChoice_ = logPage_->Choice();
+    log_ = logPage_->View();
+    pages_->addTab(logPage_, QStringLiteral("ログファイル"));
 
     layout->addWidget(pages_, 1);
     return panel;
@@ -394,8 +377,8 @@ void MainWindow::MoveFocus(app::FocusTarget target) {
     }
 }
 
-void MainWindow::OpenFileView(const QString& caption, const QString& text) {
-    auto* view = new FileViewWindow(caption, text, this);
+void MainWindow::OpenFileView(const QString& caption, std::string text) {
+    auto* view = new FileViewWindow(caption, std::move(text), this);
     connect(view, &FileViewWindow::Closing, this,
             [this](FileViewWindow* closing) { fileViews_.removeOne(closing); });
     fileViews_.append(view);
@@ -481,7 +464,7 @@ void MainWindow::ModelChanged(app::ChangeMask what) {
     if (app::Has(what, app::Change::LogScrollToEnd)) {
         ScrollLogToEnd();
     }
-    if (app::Has(what, app::Change::LogActivated) && log_->textCursor().position() == 0) {
+    if (app::Has(what, app::Change::LogActivated) && log_->CaretPosition() == 0) {
         ScrollLogToEnd();
         log_->setFocus(Qt::OtherFocusReason);
     }
@@ -549,17 +532,11 @@ void MainWindow::RefreshSelection() {
 }
 
 void MainWindow::RefreshLogText() {
-    const QString text = FromSjisLines(model_.LogText());
-    if (log_->toPlainText() != text) {
-        log_->setPlainText(text);
-    }
+    logPage_->ShowLog(model_.LogText());
 }
 
 void MainWindow::ScrollLogToEnd() {
-    QTextCursor caret = log_->textCursor();
-    caret.movePosition(QTextCursor::End);
-    log_->setTextCursor(caret);
-    log_->ensureCursorVisible();
+    log_->ScrollToEnd();
 }
 
 void MainWindow::SetInputEnabled(bool enabled) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -15,7 +16,6 @@ class QAction;
 class QComboBox;
 class QLineEdit;
 class QMenu;
-class QPlainTextEdit;
 class QSplitter;
 class QTabWidget;
 class QToolBar;
@@ -27,10 +27,12 @@ class ManagerModel;
 namespace kv::ui {
 
 class FileViewWindow;
+class LogPage;
 class MailPage;
 class PaneFilterBox;
 class PropertyGrid;
 class ServerTreeModel;
+class SjisTextView;
 class ServerTreeView;
 class StatusBar;
 class WatchGridView;
@@ -51,7 +53,7 @@ public:
 
     // Ports the model reaches through DesktopPort.
     void MoveFocus(app::FocusTarget target);
-    void OpenFileView(const QString& caption, const QString& text);
+    void OpenFileView(const QString& caption, std::string text);
     const QList<FileViewWindow*>& FileViews() const { return fileViews_; }
 
     // The tool button's and the main menu entry's action of a command (null if none).
@@ -65,7 +67,7 @@ public:
     WatchGridView* Grid() const { return grid_; }
     MailPage* Mail() const { return mail_; }
     QTabWidget* Pages() const { return pages_; }
-    QPlainTextEdit* Log() const { return log_; }
+    SjisTextView* Log() const { return log_; }
     QComboBox* LogChoice() const { return logChoice_; }
     PropertyGrid* Network() const { return network_; }
     StatusBar* Status() const { return status_; }
@@ -117,7 +119,8 @@ private:
     WatchGridView* grid_ = nullptr;
     MailPage* mail_ = nullptr;
     QComboBox* logChoice_ = nullptr;
-    QPlainTextEdit* log_ = nullptr;
+    LogPage* logPage_ = nullptr;
+    SjisTextView* log_ = nullptr;
     StatusBar* status_ = nullptr;
     // Popup entries with the control that enables each.
     std::vector<std::pair<QAction*, app::Control>> popupEntries_;

@@ -33,6 +33,13 @@ void StatusBar::SetText(const QString& text) {
     }
 }
 
+void StatusBar::SetTransfer(const QString& text) {
+    if (text != transfer_) {
+        transfer_ = text;
+        update();
+    }
+}
+
 void StatusBar::SetGeometryFor(int progressWidth, int panel0Width, int animationLeft) {
     progressWidth_ = progressWidth;
     panel0Width_ = panel0Width;
@@ -71,8 +78,15 @@ void StatusBar::paintEvent(QPaintEvent*) {
     const int textLeft = animationLeft_ + BusyAnimation::kSize + kTextGap;
     const QRect textRect(textLeft, 0, width() - textLeft - kTextGap, height());
     painter.setPen(palette().color(QPalette::WindowText));
-    painter.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine,
-                     fontMetrics().elidedText(text_, Qt::ElideRight, textRect.width()));
+    const int transferWidth = transfer_.isEmpty() ? 0 : fontMetrics().horizontalAdvance(transfer_);
+    painter.drawText(textRect.adjusted(0, 0, -transferWidth - kTextGap, 0),
+                     Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine,
+                     fontMetrics().elidedText(text_, Qt::ElideRight,
+                                              textRect.width() - transferWidth - kTextGap));
+    if (!transfer_.isEmpty()) {
+        painter.drawText(textRect, Qt::AlignVCenter | Qt::AlignRight | Qt::TextSingleLine,
+                         transfer_);
+    }
 }
 
 }  // namespace kv::ui

@@ -25,6 +25,10 @@ public:
     int Panel0Width() const { return panel0Width_; }
 
     void SetText(const QString& text);
+    // The bytes of a reply received so far, shown at the right end of the text panel while a
+    // large body arrives; empty when none does.
+    void SetTransfer(const QString& text);
+    QString Transfer() const { return transfer_; }
     void SetGeometryFor(int progressWidth, int panel0Width, int animationLeft);
 
 protected:
@@ -38,6 +42,7 @@ private:
     QProgressBar* progress_;
     BusyAnimation* animation_;
     QString text_;
+    QString transfer_;
     int progressWidth_ = 250;
     int panel0Width_ = 256;
     int animationLeft_ = 260;

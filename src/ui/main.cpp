@@ -19,6 +19,7 @@
 #include "ui/Resources.h"
 #include "ui/RootDirRecord.h"
 #include "ui/SjisText.h"
+#include "ui/TransferProgress.h"
 #include "ui/WindowFont.h"
 
 namespace {
@@ -101,6 +102,10 @@ int main(int argc, char** argv) {
     model.FormCreate();
     kv::ui::MainWindow window(model);
     port.Attach(&window);
+    kv::ui::TransferProgress transfer(window.Status());
+    agents.SetOnProgress([&transfer](std::uint64_t received, std::int64_t total) {
+        transfer.Update(received, total);
+    });
     kv::ui::DiscoveryWatch discovery([&flows] { flows.DiscoveryReadable(); });
     flows.SetDiscoveryWatcher([&discovery](int handle) { discovery.Watch(handle); });
     window.show();

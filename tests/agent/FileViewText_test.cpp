@@ -1,8 +1,11 @@
 #include "agent/FileViewText.h"
 
+#include <random>
 #include <string>
 
 #include <gtest/gtest.h>
+
+#include "text/JapaneseConversion.h"
 
 using namespace kv::agent;
 
@@ -35,3 +38,60 @@ TEST(FileViewTextTest, ConvertsEucJpToShiftJisAfterJoining) {
 
 }  // namespace
 }  // namespace kv
+
+namespace kv::agent {
+namespace {
+
+// The preparation as one walk over the whole reply, which the builder must match.
+std::string PreparedWhole(std::string_view reply) {
+    std::string joined;
+    std::string line;
+    bool open = false;
+    for (std::size_t at = 0; at < reply.size() && reply[at] != '\0'; ++at) {
+        const char c = reply[at];
+        if (c == '\r' || c == '\n') {
+            joined += line + "\r\n";
+            line.clear();
+            open = false;
+            if (c == '\r' && at + 1 < reply.size() && reply[at + 1] == '\n') {
+                ++at;
+            }
+        } else {
+            line += c;
+            open = true;
+        }
+    }
+    if (open) {
+        joined += line + "\r\n";
+    }
+    std::string out;
+    kv::text::detail::EucToSjisScalar(joined, out);
+    return out;
+}
+
+TEST(FileViewTextBuilderTest, PiecesGiveTheWholeRepliesText) {
+    std::mt19937 random(3);
+    static constexpr char kBytes[] = {'a', '\r', '\n', '\0', '\x8E', '\xA4', '\xB1', '\xFF'};
+    for (int round = 0; round < 400; ++round) {
+        std::string reply(random() % 80, 'a');
+        for (char& c : reply) {
+            c = kBytes[random() % (round % 4 == 0 ? sizeof kBytes : sizeof kBytes - 5)];
+        }
+        if (round % 5 == 0) {
+            reply += std::string(70000, '\xA4');  // longer than one slice of normalising
+        }
+        const std::string expected = PreparedWhole(reply);
+        ASSERT_EQ(PrepareFileViewText(reply), expected);
+        for (std::size_t cut = 0; cut <= reply.size(); cut += 1 + reply.size() / 97) {
+            FileViewTextBuilder builder;
+            std::string out;
+            builder.Feed(std::string_view(reply).substr(0, cut), out);
+            builder.Feed(std::string_view(reply).substr(cut), out);
+            builder.Finish(out);
+            ASSERT_EQ(out, expected) << "cut at " << cut;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kv::agent

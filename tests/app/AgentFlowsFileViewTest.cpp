@@ -17,7 +17,7 @@ namespace {
 class ViewingUser : public ScriptedUser {
 public:
     std::vector<std::pair<std::string, std::string>> views;
-    void OpenFileView(std::string_view caption, std::string_view text) override {
+    void OpenFileView(std::string_view caption, std::string text) override {
         views.emplace_back(caption, text);
     }
 };

@@ -54,7 +54,7 @@ bool ScriptedUser::ShowAddServerDialog(const std::function<bool(const std::strin
     return false;
 }
 
-void ScriptedUser::OpenFileView(std::string_view, std::string_view) {}
+void ScriptedUser::OpenFileView(std::string_view, std::string) {}
 
 void FakeRequests::ApplyConnection(std::string_view u, std::string_view p, std::string_view pt) {
     user = u;

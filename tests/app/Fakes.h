@@ -52,7 +52,7 @@ public:
     void OpenWebPage(std::string_view url) override { webPages.emplace_back(url); }
     void ShowVersionWindow() override { ++versionShown; }
     bool ShowAddServerDialog(const std::function<bool(const std::string&)>& tryAddress) override;
-    void OpenFileView(std::string_view caption, std::string_view text) override;
+    void OpenFileView(std::string_view caption, std::string text) override;
 };
 
 // An Agent fleet in memory: replies by address and path, and a record of requests.

@@ -1,8 +1,10 @@
+#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "ProcessRun.h"
+#include "cli/SjisOutput.h"
 #include "support/TempDir.h"
 #include "text/Cp932.h"
 #include "text/JapaneseConversion.h"
@@ -143,3 +145,28 @@ TEST_F(TreeInputCommandTest, UsageAndFileErrors) {
 
 }  // namespace
 }  // namespace kv
+
+namespace kv::cli {
+namespace {
+
+// However the text is cut into pieces, the terminal gets the UTF-8 of the whole text.
+TEST(SjisOutputTest, PiecesPrintAsTheWholeText) {
+    const std::string text = Sjis("ログ ａ\r\n漢字") + "\xB1\x81\x40x" + Sjis("表示");
+    const std::string expected = Cp932ToUtf8(text);
+    for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+        for (std::size_t second = cut; second <= text.size(); ++second) {
+            std::ostringstream out;
+            std::ostringstream err;
+            Terminal terminal(out, err, false);
+            SjisOutput output(terminal);
+            output.Print(std::string_view(text).substr(0, cut));
+            output.Print(std::string_view(text).substr(cut, second - cut));
+            output.Print(std::string_view(text).substr(second));
+            output.Finish();
+            ASSERT_EQ(out.str(), expected) << cut << " " << second;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kv::cli

@@ -105,6 +105,41 @@ TEST_F(CliServersTest, ViewPrintsThePreparedText) {
     EXPECT_EQ(missing.err, kCommunicationFailed);
 }
 
+// Output is written as it is converted: a reader that stops after the first line ends the
+// command at once, with status 0 and nothing said, as cat does.
+TEST_F(CliServersTest, StreamedOutputEndsQuietlyWhenTheReaderGoes) {
+    test::RunningAgent agent("s");
+    std::string big;
+    for (int i = 0; big.size() < (48u << 20); ++i) {
+        big += "\xA4\xA2 line " + std::to_string(i) + " \xB4\xC1\xBB\xFA\n";
+    }
+    agent.Dir().Write("root/big.txt", big);
+    const std::string ctl = test::BinDir() + "/kestrelviewctl";
+    const std::string view =
+        " --data-dir " + data.Path() + " --port " + agent.PortText() + " view 127.0.0.1 /big.txt";
+    struct Case {
+        std::string pipeline;
+        std::string input;
+        std::string first;
+    };
+    const std::vector<Case> cases = {
+        {ctl + view + " | head -n 1", "", "あ line 0 漢字\r\n"},
+        {ctl + " --raw" + view + " | head -c 2", "", "\x82\xA0"},
+        {ctl + " convert --to-sjis | head -c 2", big, "\x82\xA0"},
+    };
+    for (const Case& c : cases) {
+        const auto result = test::RunProcess({"/bin/bash",
+                                              {"-c", "set -o pipefail; " + c.pipeline},
+                                              c.input,
+                                              {},
+                                              {},
+                                              std::chrono::seconds(60)});
+        EXPECT_EQ(result.status, 0) << c.pipeline << "\n" << result.err;
+        EXPECT_EQ(result.out, c.first) << c.pipeline;
+        EXPECT_EQ(result.err, "") << c.pipeline;
+    }
+}
+
 TEST_F(CliServersTest, LogOfTodayAndTheDaysBefore) {
     test::RunningAgent agent("l", {"--demo"});
     const auto today = Run(agent.PortText(), {"log", "127.0.0.1"});

@@ -26,6 +26,7 @@
 #include "ui/PropertyGrid.h"
 #include "ui/ServerTreeModel.h"
 #include "ui/ServerTreeView.h"
+#include "ui/SjisTextView.h"
 #include "ui/VersionWindow.h"
 #include "ui/WatchGridView.h"
 
@@ -269,21 +270,18 @@ private slots:
         f.model->Servers().Entry(1).CachedLog = log;
         f.Show();
         f.Select(f.model->ServerNode(1));
-        QPlainTextEdit* text = f.window->Log();
-        QCOMPARE(text->textCursor().position(), 0);
+        ui::SjisTextView* text = f.window->Log();
+        QCOMPARE(text->CaretPosition(), std::size_t(0));
         QTabBar* tabs = f.window->Pages()->tabBar();
         QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(2).center());
-        const int end = text->document()->characterCount() - 1;
-        QCOMPARE(text->textCursor().position(), end);
+        QCOMPARE(text->CaretPosition(), text->Text().size());
         QVERIFY(text->hasFocus());
         QVERIFY(text->verticalScrollBar()->value() > 0);
 
-        QTextCursor caret = text->textCursor();
-        caret.setPosition(5);
-        text->setTextCursor(caret);
+        text->SetCaretPosition(5);
         QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
         QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(2).center());
-        QCOMPARE(text->textCursor().position(), 5);
+        QCOMPARE(text->CaretPosition(), std::size_t(5));
     }
 
     void f1OpensTheManualFromAnywhere() {
@@ -467,10 +465,9 @@ private slots:
         QPointer<FileViewWindow> second = f.window->FileViews().at(1);
         QCOMPARE(first->windowTitle(), QStringLiteral("127.0.0.2 - /etc/hosts"));
         QCOMPARE(first->size(), QSize(696, 480));
-        QCOMPARE(first->View()->toPlainText(), QStringLiteral("line1\nline2\n"));
-        QVERIFY(first->View()->isReadOnly());
+        QCOMPARE(first->View()->Text(), "line1\r\nline2\r\n");
         QCOMPARE(second->windowTitle(), QStringLiteral("127.0.0.2 - /日本語.txt"));
-        QCOMPARE(second->View()->toPlainText(), QStringLiteral("ログ\n"));
+        QCOMPARE(second->View()->LineText(0), QStringLiteral("ログ"));
 
         first->close();
         QTRY_VERIFY(first.isNull());

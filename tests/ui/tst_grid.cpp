@@ -15,6 +15,7 @@
 #include "ui/MailPage.h"
 #include "ui/ServerTreeView.h"
 #include "ui/SjisPlainTextEdit.h"
+#include "ui/SjisTextView.h"
 #include "ui/WatchGridView.h"
 
 using namespace kv::text;

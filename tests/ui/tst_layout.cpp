@@ -21,6 +21,7 @@
 #include "ui/PropertyGrid.h"
 #include "ui/ServerTreeView.h"
 #include "ui/SjisPlainTextEdit.h"
+#include "ui/SjisTextView.h"
 #include "ui/StatusBar.h"
 #include "ui/WatchGridModel.h"
 #include "ui/WatchGridView.h"
@@ -208,7 +209,7 @@ private slots:
         QCOMPARE(f.window->LogChoice()->count(), 4);
         QCOMPARE(f.window->LogChoice()->itemText(0), QStringLiteral("最新"));
         QCOMPARE(f.window->LogChoice()->itemText(3), QStringLiteral("三日前"));
-        QVERIFY(f.window->Log()->isReadOnly());
+        QCOMPARE(f.window->Log()->objectName(), QStringLiteral("MemLog"));
     }
 
     void gridCaptionsWidthsAndRows() {
