@@ -1,7 +1,10 @@
+#include <cerrno>
+#include <random>
 #include <stdexcept>
 #include <string>
 
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include "text/Cp932.h"
 
@@ -58,6 +61,49 @@ TEST(Cp932, InvalidBytesBecomeReplacementCharactersOneByteAtATime) {
         expected += kReplacement;
     }
     EXPECT_EQ(Cp932ToUtf8(junk), expected);
+}
+
+// glibc's own CP932 decoding, one byte of U+FFFD and a step of one byte at every sequence it
+// refuses: what the decoding table must reproduce exactly.
+std::string IconvWithReplacement(std::string_view in) {
+    iconv_t cd = iconv_open("UTF-8", "CP932");
+    std::string out;
+    char* src = const_cast<char*>(in.data());
+    std::size_t left = in.size();
+    while (left > 0) {
+        char buffer[64];
+        char* dst = buffer;
+        std::size_t room = sizeof buffer;
+        const std::size_t rc = iconv(cd, &src, &left, &dst, &room);
+        out.append(buffer, sizeof buffer - room);
+        if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
+            out += kReplacement;
+            ++src;
+            --left;
+        }
+    }
+    iconv_close(cd);
+    return out;
+}
+
+TEST(Cp932, DecodesEveryByteAndPairAndMixedTextAsIconvDoes) {
+    std::string all;
+    for (int b = 0; b < 256; ++b) {
+        all += static_cast<char>(b);
+        for (int t = 0; t < 256; ++t) {
+            const std::string pair{static_cast<char>(b), static_cast<char>(t)};
+            ASSERT_EQ(Cp932ToUtf8(pair), IconvWithReplacement(pair)) << b << ' ' << t;
+        }
+    }
+    EXPECT_EQ(Cp932ToUtf8(all), IconvWithReplacement(all));
+    std::mt19937 random(7);
+    for (int round = 0; round < 200; ++round) {
+        std::string text(static_cast<std::size_t>(random() % 300), '\0');
+        for (char& c : text) {
+            c = static_cast<char>(random() % 4 == 0 ? 0x81 + random() % 0x7C : random() % 256);
+        }
+        ASSERT_EQ(Cp932ToUtf8(text), IconvWithReplacement(text)) << round;
+    }
 }
 
 TEST(Cp932, RefusesWhatShiftJisCannotHoldAndInvalidUtf8) {
