@@ -3,6 +3,7 @@
 // lost and counted twice; wake-ups and resident memory of an idle Agent with 128 rows.
 // Usage: bench_watch [megabytes of log, default 128] [rotations of each kind, default 100]
 //                    [restarts, default 10] [idle seconds, default 12]
+//                    [milliseconds between rotations, default 200]
 // Timings are processor time of the measured thread or child (the machine is shared).
 
 #include <atomic>
@@ -160,7 +161,8 @@ void Matching(std::size_t megabytes, const std::string& dir) {
 
 // A writer at a steady rate, rotations of one kind by hand, the engine on its own thread,
 // restarted now and then (cleanly or as by a crash): lines lost and counted twice.
-void Rotations(const std::string& kind, int rotations, int restarts, const std::string& dir) {
+void Rotations(const std::string& kind, int rotations, int restarts,
+               std::chrono::milliseconds interval, const std::string& dir) {
     const std::string file = dir + "/" + kind + ".log";
     kv::agentd::DailyLog log(dir, "/", [] { return std::time(nullptr); });
     std::vector<int> seen;
@@ -169,7 +171,9 @@ void Rotations(const std::string& kind, int rotations, int restarts, const std::
         explicit Counting(std::vector<int>& seen) : seen_(seen) {}
         void Fire(const kv::agentd::FiredRow& fired) override {
             seen_.push_back(std::atoi(fired.resultLine.c_str() + 5));
+            ++counted;
         }
+        std::atomic<std::size_t> counted = 0;
 
     private:
         std::vector<int>& seen_;
@@ -209,7 +213,7 @@ void Rotations(const std::string& kind, int rotations, int restarts, const std::
         auto engine = std::move(first);
         // Once the writer has stopped, at most a few seconds to catch up.
         auto deadline = std::chrono::steady_clock::time_point::max();
-        while (!finished || seen.size() < std::size_t(written.load())) {
+        while (!finished || sink.counted < std::size_t(written.load())) {
             if (finished && deadline == std::chrono::steady_clock::time_point::max()) {
                 deadline = std::chrono::steady_clock::now() + 10s;
             }
@@ -226,7 +230,7 @@ void Rotations(const std::string& kind, int rotations, int restarts, const std::
                 engine->Apply(rows, {}, "bench");
             }
             std::this_thread::sleep_for(1ms);
-            if (finished && seen.size() > std::size_t(written.load())) {
+            if (finished && sink.counted > std::size_t(written.load())) {
                 break;
             }
         }
@@ -236,10 +240,20 @@ void Rotations(const std::string& kind, int rotations, int restarts, const std::
     const int every = restarts > 0 ? std::max(1, rotations / restarts) : rotations + 1;
     for (int r = 1; r <= rotations && std::chrono::steady_clock::now() - started < 10min; ++r) {
         // Each rotation names its file anew, as logrotate's numbering and dates do.
-        std::this_thread::sleep_for(200ms);
+        std::this_thread::sleep_for(interval);
         std::error_code missing;  // the writer makes the file again at its next line
         if (kind == "create") {
             fs::rename(file, file + "." + std::to_string(r), missing);
+        } else if (kind == "delete") {
+            // The old file is gone with its name: only what was read before counts, so the
+            // writer is held until the engine has read everything written so far.
+            std::lock_guard hold(gate);
+            for (const auto until = std::chrono::steady_clock::now() + 1s;
+                 sink.counted < std::size_t(written.load()) &&
+                 std::chrono::steady_clock::now() < until;) {
+                std::this_thread::sleep_for(1ms);
+            }
+            fs::remove(file, missing);
         } else {
             std::lock_guard hold(gate);
             fs::copy_file(file, file + "." + std::to_string(r));
@@ -334,6 +348,7 @@ int main(int argc, char** argv) {
     const int rotations = argc > 2 ? std::atoi(argv[2]) : 100;
     const int restarts = argc > 3 ? std::atoi(argv[3]) : 10;
     const int idle = argc > 4 ? std::atoi(argv[4]) : 12;
+    const std::chrono::milliseconds interval(argc > 5 ? std::atoi(argv[5]) : 200);
     char pattern[] = "/tmp/kv-bench-watch-XXXXXX";
     if (mkdtemp(pattern) == nullptr) {
         return 1;
@@ -341,9 +356,12 @@ int main(int argc, char** argv) {
     const std::string dir = pattern;
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     Matching(megabytes, dir);
-    Rotations("create", rotations, restarts, dir);
-    Rotations("copytruncate", rotations, restarts, dir);
-    Idle(idle, dir);
+    for (const char* kind : {"create", "copytruncate", "delete"}) {
+        Rotations(kind, rotations, restarts, interval, dir);
+    }
+    if (idle > 0) {
+        Idle(idle, dir);
+    }
     fs::remove_all(dir);
     return 0;
 }

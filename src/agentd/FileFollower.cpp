@@ -20,8 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::size_t kReadBytes = 256 * 1024;
-// Rotated names checked at most, so that a directory of thousands of old logs stays cheap.
-constexpr int kMaxSiblings = 64;
 
 UniqueFd OpenForReading(const std::string& path) {
     return UniqueFd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
@@ -32,26 +30,6 @@ bool SameFile(const struct stat& info, const FilePlace& place) {
            static_cast<std::uint64_t>(info.st_ino) == place.inode;
 }
 
-// Rotation keeps the old content beside the path under a longer name (".1", "-20261208").
-std::vector<std::string> Siblings(const std::string& path) {
-    std::vector<std::string> names;
-    const fs::path original(path);
-    const std::string base = original.filename().string();
-    std::error_code error;
-    for (fs::directory_iterator it(original.parent_path(), error), end; !error && it != end;
-         it.increment(error)) {
-        const std::string name = it->path().filename().string();
-        if (name.size() > base.size() && name.starts_with(base)) {
-            names.push_back(it->path().string());
-        }
-    }
-    std::sort(names.begin(), names.end());
-    if (names.size() > kMaxSiblings) {
-        names.resize(kMaxSiblings);
-    }
-    return names;
-}
-
 // Compressed rotations hold no lines to read.
 bool Compressed(const std::string& name) {
     for (const char* suffix : {".gz", ".bz2", ".xz", ".zst", ".lz4", ".Z", ".zip"}) {
@@ -60,6 +38,25 @@ bool Compressed(const std::string& name) {
         }
     }
     return false;
+}
+
+// Rotation keeps the old content beside the path under a longer name (".1", "-20261208").
+// All of them: a cut would drop the very generations a restart or a burst of rotations
+// must read; births and inodes pick the few that matter.
+std::vector<std::string> Siblings(const std::string& path) {
+    std::vector<std::string> names;
+    const fs::path original(path);
+    const std::string base = original.filename().string();
+    std::error_code error;
+    for (fs::directory_iterator it(original.parent_path(), error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() > base.size() && name.starts_with(base) && !Compressed(name)) {
+            names.push_back(it->path().string());
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 // The file system's clock (which stamps a file's birth), in nanoseconds.
@@ -94,11 +91,35 @@ FileFollower::Source FileFollower::Open(UniqueFd fd, std::uint64_t device, std::
     return source;
 }
 
-void FileFollower::ExtendPrint(Source& source, std::uint64_t size) {
-    const auto length = static_cast<std::uint32_t>(std::min<std::uint64_t>(size, kPrintBytes));
-    if (length > source.place.printLength && PrintOf(source.fd.Get(), length, source.place.print)) {
-        source.place.printLength = length;
+void FileFollower::ReadHead(Source& source) {
+    const auto length = std::min<std::uint64_t>(source.place.offset, kPrintBytes);
+    source.head.resize(length);
+    std::size_t got = 0;
+    while (got < length) {
+        const ssize_t n = ::pread(source.fd.Get(), source.head.data() + got, length - got,
+                                  static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(n);
     }
+    source.head.resize(got);
+    source.place.printLength = static_cast<std::uint32_t>(got);
+    source.place.print =
+        PrintOfBytes(reinterpret_cast<const unsigned char*>(source.head.data()), got);
+}
+
+void FileFollower::ExtendHead(Source& source, std::uint64_t at, std::string_view bytes) {
+    if (at != source.head.size() || source.head.size() >= kPrintBytes) {
+        return;
+    }
+    source.head.append(bytes.substr(0, kPrintBytes - source.head.size()));
+    source.place.printLength = static_cast<std::uint32_t>(source.head.size());
+    source.place.print = PrintOfBytes(reinterpret_cast<const unsigned char*>(source.head.data()),
+                                      source.head.size());
 }
 
 std::optional<FileFollower::Source> FileFollower::Locate(const FilePlace& place,
@@ -134,6 +155,7 @@ std::optional<FileFollower::Source> FileFollower::Locate(const FilePlace& place,
         found->place.inode = static_cast<std::uint64_t>(info.st_ino);
         found->stream = nextStream_++;
         found->quietSince = now;
+        ReadHead(*found);
         if (same) {
             break;
         }
@@ -165,8 +187,7 @@ void FileFollower::AdoptMissed(Clock::time_point now) {
     std::vector<std::pair<std::int64_t, std::string>> missed;
     for (const std::string& sibling : Siblings(path_)) {
         struct statx info {};
-        if (Compressed(sibling) ||
-            statx(AT_FDCWD, sibling.c_str(), AT_SYMLINK_NOFOLLOW,
+        if (statx(AT_FDCWD, sibling.c_str(), AT_SYMLINK_NOFOLLOW,
                   STATX_BTIME | STATX_INO | STATX_TYPE, &info) != 0 ||
             (info.stx_mask & STATX_BTIME) == 0 || !S_ISREG(info.stx_mode)) {
             continue;
@@ -191,10 +212,8 @@ void FileFollower::AdoptMissed(Clock::time_point now) {
             continue;
         }
         note_(text::Sjis("見落とした世代のファイルを読みます: ") + name);
-        Source source = Open(std::move(fd), static_cast<std::uint64_t>(opened.st_dev),
-                             static_cast<std::uint64_t>(opened.st_ino), 0, now);
-        ExtendPrint(source, static_cast<std::uint64_t>(opened.st_size));
-        retired_.push_back(std::move(source));
+        retired_.push_back(Open(std::move(fd), static_cast<std::uint64_t>(opened.st_dev),
+                                static_cast<std::uint64_t>(opened.st_ino), 0, now));
     }
 }
 
@@ -236,7 +255,7 @@ void FileFollower::Look(Clock::time_point now) {
     current_ = Open(std::move(fd), static_cast<std::uint64_t>(opened.st_dev),
                     static_cast<std::uint64_t>(opened.st_ino), fromEnd_ ? size : 0, now);
     fromEnd_ = false;
-    ExtendPrint(*current_, size);
+    ReadHead(*current_);
     // Files born since the last look that were renamed away before it could see them.
     if (rotated) {
         AdoptMissed(now);
@@ -253,7 +272,6 @@ void FileFollower::CheckReplaced(Source& source, std::uint64_t size, Clock::time
                    print != source.place.print;
     }
     if (!replaced) {
-        ExtendPrint(source, size);
         return;
     }
     note_(text::Sjis("切り詰めを検出しました: ") + path_);
@@ -265,9 +283,9 @@ void FileFollower::CheckReplaced(Source& source, std::uint64_t size, Clock::time
     }
     source.place.offset = 0;
     source.place.printLength = 0;
+    source.head.clear();
     source.pending.clear();
     source.stream = nextStream_++;
-    ExtendPrint(source, size);
     // Copies made by rotations that came and went unseen since the last look.
     AdoptMissed(now);
 }
@@ -324,6 +342,7 @@ bool FileFollower::Drain(Source& source, std::size_t& budget, const Sink& sink,
             return false;
         }
         source.pending.resize(had + static_cast<std::size_t>(got));
+        ExtendHead(source, source.place.offset + had, std::string_view(source.pending).substr(had));
         budget -= std::min(budget, static_cast<std::size_t>(got));
         source.quietSince = now;
         HandOn(source, sink);

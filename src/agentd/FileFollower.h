@@ -62,6 +62,9 @@ private:
         UniqueFd fd;
         FilePlace place;
         std::string pending;  // bytes read after place.offset, not yet a complete line
+        // The file's first bytes as this follower read them, which the print covers: a print
+        // taken later could describe a file truncated and refilled in between.
+        std::string head;
         std::uint64_t stream = 0;
         Clock::time_point quietSince;
         bool copy = false;  // a rotation's copy: read once to its end
@@ -79,7 +82,10 @@ private:
                 Clock::time_point now);
     bool Drain(Source& source, std::size_t& budget, const Sink& sink, Clock::time_point now);
     void HandOn(Source& source, const Sink& sink);
-    static void ExtendPrint(Source& source, std::uint64_t size);
+    // Takes the head from the file, up to where reading stands.
+    static void ReadHead(Source& source);
+    // Adds bytes read at `at` to the head while it is short and they continue it.
+    static void ExtendHead(Source& source, std::uint64_t at, std::string_view bytes);
 
     std::string path_;
     std::optional<std::vector<FilePlace>> resume_;

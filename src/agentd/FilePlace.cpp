@@ -20,13 +20,17 @@ bool PrintOf(int fd, std::uint32_t length, std::uint64_t& print) {
         }
         got += static_cast<std::size_t>(n);
     }
+    print = PrintOfBytes(bytes.data(), length);
+    return true;
+}
+
+std::uint64_t PrintOfBytes(const unsigned char* bytes, std::size_t length) {
     // FNV-1a: enough to tell two logs' first lines apart, and cheap.
     std::uint64_t hash = 14695981039346656037ull;
     for (std::size_t i = 0; i < length; ++i) {
         hash = (hash ^ bytes[i]) * 1099511628211ull;
     }
-    print = hash;
-    return true;
+    return hash;
 }
 
 }  // namespace kv::agentd

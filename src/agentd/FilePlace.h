@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -21,6 +22,9 @@ struct FilePlace {
 
 // Bytes of a file's start that its print covers at most.
 inline constexpr std::uint32_t kPrintBytes = 256;
+
+// The print of a file's first bytes, already in hand.
+std::uint64_t PrintOfBytes(const unsigned char* bytes, std::size_t length);
 
 // Sets `print` to the print of the open file's first `length` bytes; false when the file is
 // shorter or cannot be read.

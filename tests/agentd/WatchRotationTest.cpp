@@ -176,5 +176,27 @@ TEST(WatchRotation, AppearsLaterIsRecreatedAndSurvivesRestarts) {
     EXPECT_TRUE(FiredNumbers(harness.Sink(), "2").empty());
 }
 
+// More generations than the missed-generation look keeps, renamed while the watching is
+// stopped: the one read last and the newest are both found, sorted names or not.
+TEST(WatchRotation, ManyGenerationsWhileStopped) {
+    test::WatchHarness harness;
+    const std::string file = harness.Dir().File("many.log");
+    harness.Append("many.log", "");
+    harness.Watch({{file, "line", "1"}});
+    harness.Append("many.log", Numbered(0, 1));
+    harness.PumpUntil([&] { return !harness.Sink().Fired().empty(); });
+    harness.Engine().Save();
+    constexpr int kGenerations = 80;
+    for (int g = 1; g <= kGenerations; ++g) {
+        harness.Append("many.log", Numbered(g, g + 1));
+        fs::rename(file, file + "." + std::to_string(g));
+    }
+    harness.Append("many.log", Numbered(kGenerations + 1, kGenerations + 2));
+    harness.Restart();
+    harness.PumpUntil([&] { return harness.Sink().Fired().size() >= kGenerations + 2; });
+    harness.PumpFor(100ms);
+    ExpectEachOnce(FiredNumbers(harness.Sink()), kGenerations + 2);
+}
+
 }  // namespace
 }  // namespace kv
