@@ -66,6 +66,19 @@ std::int64_t FileClockNow() {
     return std::int64_t{now.tv_sec} * 1000000000 + now.tv_nsec;
 }
 
+// True when the open file was born at or after `when` (file system clock, ns). A file closed
+// while so would be read again after a crash: the kept places no longer name it, and its
+// birth cannot be told from one after the last look (the clock is coarse), so it stays open
+// and among the places until a later look has passed it.
+bool BornSince(int fd, std::int64_t when) {
+    struct statx info {};
+    if (statx(fd, "", AT_EMPTY_PATH, STATX_BTIME, &info) != 0 ||
+        (info.stx_mask & STATX_BTIME) == 0) {
+        return false;
+    }
+    return std::int64_t{info.stx_btime.tv_sec} * 1000000000 + info.stx_btime.tv_nsec >= when;
+}
+
 }  // namespace
 
 FileFollower::FileFollower(std::string path, std::optional<std::vector<FilePlace>> resume,
@@ -272,6 +285,11 @@ void FileFollower::CheckReplaced(Source& source, std::uint64_t size, Clock::time
                    print != source.place.print;
     }
     if (!replaced) {
+        // Nothing read yet tells nothing: a copy and truncation since the last look leave
+        // the file looking untouched, and the copy holds lines never read.
+        if (read == 0 && size > 0) {
+            AdoptMissed(now);
+        }
         return;
     }
     note_(text::Sjis("切り詰めを検出しました: ") + path_);
@@ -306,7 +324,8 @@ bool FileFollower::Poll(std::size_t budget, const Sink& sink, Clock::time_point 
         return true;
     }
     std::erase_if(retired_, [&](Source& source) {
-        if (!source.copy && now - source.quietSince < retireAfter_) {
+        if ((!source.copy && now - source.quietSince < retireAfter_) ||
+            BornSince(source.fd.Get(), lastLook_)) {
             return false;
         }
         if (!source.pending.empty()) {
