@@ -41,6 +41,7 @@ settings::DefaultSetting SettingCommands::LoadDefaults(const std::string& dataDi
         table->LoadFromFile(dataDir + std::string(name));
         table->First();
     }
+    defaultFiles_.Remember(DefaultFilePaths(dataDir));
     settings::DefaultSetting loaded = settings::LoadDefaultSetting(rowsTable_, mailTable_);
     hiddenDefaultRecords_ = loaded.HiddenRecords;
     return loaded;
@@ -71,9 +72,18 @@ settings::FetchAndSave SettingCommands::Walks(settings::FetchAndSave::Reporter a
         });
 }
 
+std::vector<std::string> SettingCommands::DefaultFilePaths(const std::string& dataDir) {
+    return {dataDir + std::string(settings::kDefaultRowsFile),
+            dataDir + std::string(settings::kDefaultMailFile)};
+}
+
 void SettingCommands::SaveDefaultFiles() {
-    settings::SaveDefaultSetting(model_.Servers().Entry(0).SettingText, rowsTable_, mailTable_,
-                                 model_.DataDirectory(), hiddenDefaultRecords_);
+    const std::vector<std::string> paths = DefaultFilePaths(model_.DataDirectory());
+    // kestrelviewctl locks the pair under the rows file's lock.
+    defaultFiles_.Save(model_.Ui(), paths.front(), paths, [&] {
+        settings::SaveDefaultSetting(model_.Servers().Entry(0).SettingText, rowsTable_, mailTable_,
+                                     model_.DataDirectory(), hiddenDefaultRecords_);
+    });
 }
 
 void SettingCommands::SaveServerList() {

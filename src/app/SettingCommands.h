@@ -3,7 +3,9 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "app/ChangedFiles.h"
 #include "settings/FetchAndSave.h"
 #include "store/TMlb2.h"
 
@@ -38,6 +40,9 @@ public:
     void SaveServerList();
 
 private:
+    static std::vector<std::string> DefaultFilePaths(const std::string& dataDir);
+    // Writes entry 0 to Kestrelview.cnf and env.csv unless they changed on disk and the
+    // user declined to overwrite them.
     void SaveDefaultFiles();
     // Servers whose node is marked loaded, by row.
     std::function<bool(std::size_t)> LoadedServers() const;
@@ -46,6 +51,7 @@ private:
     store::TMlb2 rowsTable_;
     store::TMlb2 mailTable_;
     std::size_t hiddenDefaultRecords_ = 0;
+    ChangedFiles defaultFiles_;
     std::string lastImportName_;
     std::string lastExportName_;
 };
