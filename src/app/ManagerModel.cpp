@@ -124,11 +124,8 @@ void ManagerModel::FormShow() {
     SelectNode(ServerNode(0));
     ResumeSelectionReaction();
     Notify(Change::Selection);
-    if (const std::size_t hidden = settings_.HiddenDefaultRecords(); hidden > 0) {
-        ui_.ShowMessage(text::Sjis("Kestrelview.cnfには監視設定が") +
-                        std::to_string(hidden + settings::kMaxWatchRows) +
-                        text::Sjis("行あります。\r\n表示できるのは先頭の128行までです。"
-                                   "表示されない行はファイルに残ります。"));
+    for (const std::string& notice : settings_.DefaultNotices()) {
+        ui_.ShowMessage(notice);
     }
 }
 

@@ -27,6 +27,8 @@ public:
     // Loads Kestrelview.cnf and env.csv from `dataDir` as the default setting.
     settings::DefaultSetting LoadDefaults(const std::string& dataDir);
     std::size_t HiddenDefaultRecords() const { return hiddenDefaultRecords_; }
+    // What the user is told about the loaded default when the window shows.
+    const std::vector<std::string>& DefaultNotices() const { return defaultNotices_; }
 
     // The fetch and save walks over the model's request port, their messages shown to
     // the user; `also` hears of every outcome after that.
@@ -52,6 +54,7 @@ private:
     store::TMlb2 mailTable_;
     std::size_t hiddenDefaultRecords_ = 0;
     ChangedFiles defaultFiles_;
+    std::vector<std::string> defaultNotices_;
     std::string lastImportName_;
     std::string lastExportName_;
 };
