@@ -69,8 +69,8 @@ public:
     virtual void ShowVersionWindow() = 0;
 
     // Shows the add-server dialog modally. The dialog validates its four fields itself,
-    // then calls `tryAddress` with the composed address; true means the server was added
-    // and the dialog closes with OK; otherwise it shows the attempt's message and stays
+    // then calls `tryAddress` with the composed address; an attempt that added the server
+    // closes the dialog with OK; otherwise it shows the attempt's message and stays
     // open with its fields. Returns true when it closed with OK.
     virtual bool ShowAddServerDialog(const TryAddress& tryAddress) = 0;
     // Opens a modeless file view window with the given caption and prepared text, which
