@@ -167,15 +167,17 @@ void AgentFlows::FetchAllSettings() {
 void AgentFlows::AddServer() {
     std::optional<std::size_t> added;
     const bool ok = model_.Ui().ShowAddServerDialog([this, &added](const std::string& address) {
-        added = TestNewServer(address);
-        return added.has_value();
+        std::string message;
+        added = TestNewServer(address, message);
+        return AddAttempt{added.has_value(), std::move(message)};
     });
     if (ok && added) {
         ShowAddedServer(*added);
     }
 }
 
-std::optional<std::size_t> AgentFlows::TestNewServer(const std::string& address) {
+std::optional<std::size_t> AgentFlows::TestNewServer(const std::string& address,
+                                                     std::string& failure) {
     UserPort& ui = model_.Ui();
     RequestPort& requests = model_.Requests();
     agent::AddServerCheck check(
@@ -193,7 +195,7 @@ std::optional<std::size_t> AgentFlows::TestNewServer(const std::string& address)
     const agent::AddServerCheck::Result result = check.TryAddress(address);
     ui.SetBusyCursor(false);
     if (!result.Index) {
-        ui.ShowMessage(result.Message);
+        failure = result.Message;
         return std::nullopt;
     }
     model_.Notify(Change::Servers);

@@ -57,8 +57,8 @@ private:
     // Builds the fetched subtree below `server` with the pane's selection reaction held.
     void BuildSubtree(agent::NodeTree::Id server, std::size_t index);
     // The dialog's OK: both requests answered, then the new entry; its index, or nothing
-    // after telling the user why not.
-    std::optional<std::size_t> TestNewServer(const std::string& address);
+    // with `failure` saying why not (the dialog shows it once enabled again).
+    std::optional<std::size_t> TestNewServer(const std::string& address, std::string& failure);
     void ShowAddedServer(std::size_t index);
     void BeginSettingFetch();
     void EndSettingFetch();

@@ -6,6 +6,7 @@
 #include "agent/HttpException.h"
 #include "app/EnablingRules.h"
 #include "settings/DefaultSettingStore.h"
+#include "store/FileLock.h"
 #include "text/Cp932.h"
 
 namespace kv::app {
@@ -91,7 +92,8 @@ void ManagerModel::FormCreate() {
     try {
         pages_.Clear();
         page_ = Page::Watch;
-        servers_.Load(dataDir_ + std::string(settings::kServerListFile));
+        servers_.Load(ServerListPath());
+        serverListFile_.Remember({ServerListPath()});
         settings::DefaultSetting loaded = settings_.LoadDefaults(dataDir_);
         pane_.Clear();
         selected_ = agent::NodeTree::kNone;
@@ -122,11 +124,8 @@ void ManagerModel::FormShow() {
     SelectNode(ServerNode(0));
     ResumeSelectionReaction();
     Notify(Change::Selection);
-    if (const std::size_t hidden = settings_.HiddenDefaultRecords(); hidden > 0) {
-        ui_.ShowMessage(text::Sjis("Kestrelview.cnfには監視設定が") +
-                        std::to_string(hidden + settings::kMaxWatchRows) +
-                        text::Sjis("行あります。\r\n表示できるのは先頭の128行までです。"
-                                   "表示されない行はファイルに残ります。"));
+    for (const std::string& notice : settings_.DefaultNotices()) {
+        ui_.ShowMessage(notice);
     }
 }
 
@@ -147,13 +146,14 @@ bool ManagerModel::FormCloseQuery() {
             break;
     }
     try {
-        SaveServerList();
+        // Declining to overwrite another program's change keeps the window open, so that
+        // the user can still leave with No.
+        return SaveServerList();
     } catch (const std::exception&) {
         // The old file is intact; staying open lets the user try again or leave with No.
         ui_.ShowMessage(text::Sjis("システムエラーが発生いたしました。（FormCloseQuery)"));
         return false;
     }
-    return true;
 }
 
 // ---- Commands ----------------------------------------------------------------------
@@ -485,8 +485,13 @@ void ManagerModel::DeleteSelectedServer() {
     Notify(Change::Selection);
 }
 
-void ManagerModel::SaveServerList() {
-    servers_.Save(dataDir_ + std::string(settings::kServerListFile));
+std::string ManagerModel::ServerListPath() const {
+    return dataDir_ + std::string(settings::kServerListFile);
+}
+
+bool ManagerModel::SaveServerList() {
+    const std::string path = ServerListPath();
+    return serverListFile_.Save(ui_, path, {path}, [&] { servers_.Save(path); });
 }
 
 }  // namespace kv::app

@@ -11,6 +11,7 @@
 
 #include "agent/ConnectionSettings.h"
 #include "agent/NodeTree.h"
+#include "app/ChangedFiles.h"
 #include "app/CommandTable.h"
 #include "app/EnablingRules.h"
 #include "app/LogView.h"
@@ -177,7 +178,9 @@ public:
     // Imported rows replace the grid's; the mail page and the log are emptied.
     void ReplaceRows(const std::vector<settings::WatchRow>& rows);
     // Server.csv, with the message of the close question's failure left to the caller.
-    void SaveServerList();
+    // False when the file changed on disk and the user chose not to overwrite it.
+    bool SaveServerList();
+    std::string ServerListPath() const;
     // The selected server leaves the table and the pane after the user agreed.
     void DeleteSelectedServer();
     // The row commands on the grid's current row.
@@ -221,6 +224,7 @@ private:
     RequestGate requests_;
     std::vector<ModelObserver*> observers_;
     std::string dataDir_;
+    ChangedFiles serverListFile_;
 
     store::ServerList servers_;
     agent::NodeTree pane_;

@@ -41,8 +41,27 @@ settings::DefaultSetting SettingCommands::LoadDefaults(const std::string& dataDi
         table->LoadFromFile(dataDir + std::string(name));
         table->First();
     }
+    defaultFiles_.Remember(DefaultFilePaths(dataDir));
     settings::DefaultSetting loaded = settings::LoadDefaultSetting(rowsTable_, mailTable_);
     hiddenDefaultRecords_ = loaded.HiddenRecords;
+    defaultNotices_.clear();
+    if (hiddenDefaultRecords_ > 0) {
+        defaultNotices_.push_back(text::Sjis("Kestrelview.cnfには監視設定が") +
+                                  std::to_string(hiddenDefaultRecords_ + settings::kMaxWatchRows) +
+                                  text::Sjis("行あります。\r\n表示できるのは先頭の128行までです。"
+                                             "表示されない行はファイルに残ります。"));
+    }
+    if (!loaded.CarriedRecords.empty() || loaded.MailCarried) {
+        std::string where;
+        for (const std::size_t record : loaded.CarriedRecords) {
+            where += (where.empty() ? "" : ", ") + std::to_string(record);
+        }
+        defaultNotices_.push_back(
+            (where.empty() ? std::string() : "Kestrelview.cnf " + where + text::Sjis("行目 ")) +
+            (loaded.MailCarried ? "env.csv " : "") +
+            text::Sjis("に設定に含められない文字（\"・改行）があります。\r\n"
+                       "取り除いて表示します。保存するとこの表示のとおりに書き込まれます。"));
+    }
     return loaded;
 }
 
@@ -71,9 +90,18 @@ settings::FetchAndSave SettingCommands::Walks(settings::FetchAndSave::Reporter a
         });
 }
 
+std::vector<std::string> SettingCommands::DefaultFilePaths(const std::string& dataDir) {
+    return {dataDir + std::string(settings::kDefaultRowsFile),
+            dataDir + std::string(settings::kDefaultMailFile)};
+}
+
 void SettingCommands::SaveDefaultFiles() {
-    settings::SaveDefaultSetting(model_.Servers().Entry(0).SettingText, rowsTable_, mailTable_,
-                                 model_.DataDirectory(), hiddenDefaultRecords_);
+    const std::vector<std::string> paths = DefaultFilePaths(model_.DataDirectory());
+    // kestrelviewctl locks the pair under the rows file's lock.
+    defaultFiles_.Save(model_.Ui(), paths.front(), paths, [&] {
+        settings::SaveDefaultSetting(model_.Servers().Entry(0).SettingText, rowsTable_, mailTable_,
+                                     model_.DataDirectory(), hiddenDefaultRecords_);
+    });
 }
 
 void SettingCommands::SaveServerList() {

@@ -3,7 +3,9 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "app/ChangedFiles.h"
 #include "settings/FetchAndSave.h"
 #include "store/TMlb2.h"
 
@@ -25,6 +27,8 @@ public:
     // Loads Kestrelview.cnf and env.csv from `dataDir` as the default setting.
     settings::DefaultSetting LoadDefaults(const std::string& dataDir);
     std::size_t HiddenDefaultRecords() const { return hiddenDefaultRecords_; }
+    // What the user is told about the loaded default when the window shows.
+    const std::vector<std::string>& DefaultNotices() const { return defaultNotices_; }
 
     // The fetch and save walks over the model's request port, their messages shown to
     // the user; `also` hears of every outcome after that.
@@ -38,6 +42,9 @@ public:
     void SaveServerList();
 
 private:
+    static std::vector<std::string> DefaultFilePaths(const std::string& dataDir);
+    // Writes entry 0 to Kestrelview.cnf and env.csv unless they changed on disk and the
+    // user declined to overwrite them.
     void SaveDefaultFiles();
     // Servers whose node is marked loaded, by row.
     std::function<bool(std::size_t)> LoadedServers() const;
@@ -46,6 +53,8 @@ private:
     store::TMlb2 rowsTable_;
     store::TMlb2 mailTable_;
     std::size_t hiddenDefaultRecords_ = 0;
+    ChangedFiles defaultFiles_;
+    std::vector<std::string> defaultNotices_;
     std::string lastImportName_;
     std::string lastExportName_;
 };

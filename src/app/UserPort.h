@@ -27,6 +27,14 @@ struct FileDialogOptions {
     std::string FileName;  // proposed name (from the dialog's previous use), may be empty
 };
 
+// One OK of the add-server dialog: the server was added, or the message to show once the
+// dialog is enabled again without the hourglass (empty: nothing to say).
+struct AddAttempt {
+    bool Added = false;
+    std::string Message;
+};
+using TryAddress = std::function<AddAttempt(const std::string&)>;
+
 // Everything the model needs from the user and the desktop. The window implements it with
 // Qt; tests implement it with scripted answers. Texts are Shift_JIS; file names are the
 // system's own path bytes.
@@ -61,10 +69,10 @@ public:
     virtual void ShowVersionWindow() = 0;
 
     // Shows the add-server dialog modally. The dialog validates its four fields itself,
-    // then calls `tryAddress` with the composed address; true means the server was added
-    // and the dialog closes with OK; false keeps it open with its fields. Returns true
-    // when it closed with OK.
-    virtual bool ShowAddServerDialog(const std::function<bool(const std::string&)>& tryAddress) = 0;
+    // then calls `tryAddress` with the composed address; an attempt that added the server
+    // closes the dialog with OK; otherwise it shows the attempt's message and stays
+    // open with its fields. Returns true when it closed with OK.
+    virtual bool ShowAddServerDialog(const TryAddress& tryAddress) = 0;
     // Opens a modeless file view window with the given caption and prepared text, which
     // the window takes over (a large text is held once); it keeps its list of open viewers.
     virtual void OpenFileView(std::string_view caption, std::string text) = 0;

@@ -70,6 +70,12 @@ WatchPages::Shown WatchPages::Show(store::TServerTree& entry, bool isDefault) {
     const bool hasSetting = lines >= 2 || isDefault;
     shownKey_ = hasSetting ? entry.Key : 0;
     settings::WatchSetting setting = settings::ParseSettingText(entry.SettingText);
+    // A value the setting text cannot carry (an Agent's doubled quote) would split its row
+    // at the next upload: shown without it, and said.
+    bool carried = settings::MakeCarriable(setting.Mail);
+    for (settings::WatchRow& row : setting.Rows) {
+        carried = settings::MakeCarriable(row) || carried;
+    }
     if (setting.Rows.size() > settings::kMaxWatchRows) {
         hiddenRows_.assign(setting.Rows.begin() + settings::kMaxWatchRows, setting.Rows.end());
         setting.Rows.resize(settings::kMaxWatchRows);
@@ -85,6 +91,11 @@ WatchPages::Shown WatchPages::Show(store::TServerTree& entry, bool isDefault) {
         changed = changed | Change::Mail | Change::Servers;
     }
     notify_(changed);
+    if (carried) {
+        ui_.ShowMessage(
+            text::Sjis("この設定には設定に含められない文字（\"・改行）があります。\r\n"
+                       "取り除いて表示します。"));
+    }
     if (!hiddenRows_.empty()) {
         ui_.ShowMessage(text::Sjis("この設定には監視設定が") +
                         std::to_string(hiddenRows_.size() + settings::kMaxWatchRows) +

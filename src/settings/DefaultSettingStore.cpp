@@ -49,6 +49,9 @@ DefaultSetting LoadDefaultSetting(const store::TMlb2& rowsTable, const store::TM
         do {
             if (result.Rows.size() < kMaxWatchRows) {
                 result.Rows.push_back(RowFromRecord(rows));
+                if (MakeCarriable(result.Rows.back())) {
+                    result.CarriedRecords.push_back(result.Rows.size());
+                }
             } else {
                 ++result.HiddenRecords;
             }
@@ -60,6 +63,7 @@ DefaultSetting LoadDefaultSetting(const store::TMlb2& rowsTable, const store::TM
             result.Mail.*column.Value = mail.GetField(column.Field);
         }
         result.Mail.MailBody = TabsToLineBreaks(result.Mail.MailBody);
+        result.MailCarried = MakeCarriable(result.Mail);
     }
     result.SettingText = BuildSettingText(result.Rows, result.Mail, store::kDefaultSettingAddress);
     return result;

@@ -21,6 +21,10 @@ struct DefaultSetting {
     std::string SettingText;     // carries exactly Rows
     // Records of Kestrelview.cnf beyond the grid's rows: not shown, not in SettingText.
     std::size_t HiddenRecords = 0;
+    // Records (1-based) shown without the double quotes and line breaks that the setting
+    // text cannot carry; MailCarried: the same for env.csv's record.
+    std::vector<std::size_t> CarriedRecords;
+    bool MailCarried = false;
 };
 
 // Builds entry 0 from Kestrelview.cnf (rows) and env.csv (mail settings, first record).

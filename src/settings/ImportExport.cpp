@@ -70,14 +70,16 @@ ImportResult ImportWatchRows(store::TMlb2& table) {
     if (table.First()) {
         do {
             ++k;
-            // The grid has no row for an acceptable record beyond its last one.
-            if (IsBadSearchCount(table.GetField("SearchCount")) ||
+            // The grid has no row for an acceptable record beyond its last one, and the
+            // setting text none for a record it cannot carry.
+            const WatchRow row = RowFromRecord(table);
+            if (IsBadSearchCount(row.SearchCount) || !CanCarry(row) ||
                 result.Rows.size() == kMaxWatchRows) {
                 ++result.Errors;
                 result.LastRejected = k;
                 result.RejectedFlag = 1;
             } else {
-                result.Rows.push_back(RowFromRecord(table));
+                result.Rows.push_back(row);
             }
         } while (table.Next());
     }

@@ -23,8 +23,8 @@ struct ImportResult {
     int RejectedFlag = 0;
 };
 
-// Walks a loaded import table; records with a bad count, and acceptable records beyond
-// the grid's rows, are rejected and counted.
+// Walks a loaded import table; records with a bad count or a value the setting text cannot
+// carry, and acceptable records beyond the grid's rows, are rejected and counted.
 ImportResult ImportWatchRows(store::TMlb2& table);
 // "インポート処理が、終了しました。..." (Shift_JIS).
 std::string ImportSummary(const ImportResult& result);

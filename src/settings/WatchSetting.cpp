@@ -197,4 +197,44 @@ std::string LineBreaksToTabs(std::string_view text) {
     return out;
 }
 
+namespace {
+
+bool MakeCarriable(std::string& value, bool lineBreaksAllowed) {
+    std::string carried;
+    carried.reserve(value.size());
+    for (const char c : value) {
+        if (c == kQuote) {
+            continue;
+        }
+        carried += !lineBreaksAllowed && (c == '\r' || c == '\n') ? ' ' : c;
+    }
+    const bool changed = carried != value;
+    value = std::move(carried);
+    return changed;
+}
+
+}  // namespace
+
+bool MakeCarriable(WatchRow& row) {
+    bool changed = false;
+    for (std::string* value :
+         {&row.FileName, &row.SearchString, &row.SearchCount, &row.MailAddress, &row.Command}) {
+        changed = MakeCarriable(*value, false) || changed;
+    }
+    return changed;
+}
+
+bool MakeCarriable(MailSetting& mail) {
+    bool changed = MakeCarriable(mail.MailBody, true);
+    for (std::string* value : {&mail.MailSubject, &mail.SMTPServer, &mail.FromMailAddress}) {
+        changed = MakeCarriable(*value, false) || changed;
+    }
+    return changed;
+}
+
+bool CanCarry(const WatchRow& row) {
+    WatchRow copy = row;
+    return !MakeCarriable(copy);
+}
+
 }  // namespace kv::settings

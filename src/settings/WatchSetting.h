@@ -59,6 +59,14 @@ std::string BuildUploadBody(std::string_view settingText, std::string_view serve
 // The setting text with field 5 of its mail line := serverName, every other line kept.
 std::string WithServerName(std::string_view settingText, std::string_view serverName);
 
+// The setting text writes every value verbatim between double quotes, one line per row:
+// a double quote, or a line break outside the mail body, would split or shift a row.
+// These drop double quotes and turn such line breaks into blanks; true when they changed
+// something, so that the door the text came through can say so.
+bool MakeCarriable(WatchRow& row);
+bool MakeCarriable(MailSetting& mail);
+bool CanCarry(const WatchRow& row);
+
 // "a\tb" <-> "a\r\nb" for the mail body.
 std::string TabsToLineBreaks(std::string_view text);
 std::string LineBreaksToTabs(std::string_view text);

@@ -11,6 +11,7 @@
 #include <QScopeGuard>
 #include <QVBoxLayout>
 
+#include "ui/SjisText.h"
 #include "ui/WindowFont.h"
 
 namespace kv::ui {
@@ -132,7 +133,7 @@ void AddServerDialog::BtnOkClick() {
     if (!tryAddress_) {
         return;
     }
-    bool added = false;
+    app::AddAttempt attempt;
     {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         setEnabled(false);
@@ -140,10 +141,13 @@ void AddServerDialog::BtnOkClick() {
             setEnabled(true);
             QApplication::restoreOverrideCursor();
         });
-        added = tryAddress_(parts.join(QLatin1Char('.')).toStdString());
+        attempt = tryAddress_(parts.join(QLatin1Char('.')).toStdString());
     }
-    if (added) {
+    // Said only now, with the dialog enabled and the hourglass gone.
+    if (attempt.Added) {
         accept();
+    } else if (!attempt.Message.empty()) {
+        QMessageBox::information(this, windowTitle(), FromSjisLines(attempt.Message));
     }
 }
 

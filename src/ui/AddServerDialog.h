@@ -6,6 +6,8 @@
 
 #include <QDialog>
 
+#include "app/UserPort.h"
+
 class QLineEdit;
 class QPushButton;
 
@@ -18,7 +20,7 @@ class AddServerDialog : public QDialog {
     Q_OBJECT
 
 public:
-    using TryAddress = std::function<bool(const std::string&)>;
+    using TryAddress = app::TryAddress;
     static constexpr int kWidth = 250;
     static constexpr int kHeight = 162;
 

@@ -146,7 +146,7 @@ void DesktopPort::ShowVersionWindow() {
     }
 }
 
-bool DesktopPort::ShowAddServerDialog(const std::function<bool(const std::string&)>& tryAddress) {
+bool DesktopPort::ShowAddServerDialog(const app::TryAddress& tryAddress) {
     return addServer_ && addServer_->Run(tryAddress);
 }
 

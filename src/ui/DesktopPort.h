@@ -37,7 +37,7 @@ public:
     void CloseMainWindow() override;
     void OpenWebPage(std::string_view url) override;
     void ShowVersionWindow() override;
-    bool ShowAddServerDialog(const std::function<bool(const std::string&)>& tryAddress) override;
+    bool ShowAddServerDialog(const app::TryAddress& tryAddress) override;
     void OpenFileView(std::string_view caption, std::string text) override;
 
     // "*.csv|*.csv" filters as Qt name filters ("*.*" matches every name).

@@ -17,16 +17,21 @@ namespace kv::test {
 namespace {
 
 // Types the scripted addresses into the dialog, one OK each, until one is accepted; then
-// the dialog closes with OK. Runs out of addresses: Cancel.
+// the dialog closes with OK; a refused one's message is shown as the dialog shows it, after
+// the attempt. Runs out of addresses: Cancel.
 class DialogUser : public ScriptedUser {
 public:
     std::deque<std::string> typed;
-    bool ShowAddServerDialog(const std::function<bool(const std::string&)>& tryAddress) override {
+    bool ShowAddServerDialog(const TryAddress& tryAddress) override {
         while (!typed.empty()) {
             const std::string address = typed.front();
             typed.pop_front();
-            if (tryAddress(address)) {
+            const AddAttempt attempt = tryAddress(address);
+            if (attempt.Added) {
                 return true;
+            }
+            if (!attempt.Message.empty()) {
+                ShowMessage(attempt.Message);
             }
         }
         return false;

@@ -50,7 +50,7 @@ void ScriptedUser::SetBusyCursor(bool busy) {
     ++busyCalls;
 }
 
-bool ScriptedUser::ShowAddServerDialog(const std::function<bool(const std::string&)>&) {
+bool ScriptedUser::ShowAddServerDialog(const TryAddress&) {
     return false;
 }
 

@@ -51,7 +51,7 @@ public:
     void CloseMainWindow() override { ++closeRequests; }
     void OpenWebPage(std::string_view url) override { webPages.emplace_back(url); }
     void ShowVersionWindow() override { ++versionShown; }
-    bool ShowAddServerDialog(const std::function<bool(const std::string&)>& tryAddress) override;
+    bool ShowAddServerDialog(const TryAddress& tryAddress) override;
     void OpenFileView(std::string_view caption, std::string text) override;
 };
 

@@ -63,7 +63,7 @@ private slots:
             dialog,
             [&](const std::string& address) {
                 tried.push_back(address);
-                return true;
+                return app::AddAttempt{true, {}};
             },
             [](AddServerDialog& d) {
                 QVERIFY(d.Field(0)->hasFocus());
@@ -100,7 +100,7 @@ private slots:
             dialog,
             [&](const std::string&) {
                 ++tries;
-                return true;
+                return app::AddAttempt{true, {}};
             },
             [&](AddServerDialog& d) {
                 QTest::keyClicks(d.Field(0), QStringLiteral("10"));
@@ -122,17 +122,28 @@ private slots:
         AddServerDialog dialog;
         int tries = 0;
         bool enabledDuringTest = true;
+        bool enabledAtMessage = false;
+        bool hourglassAtMessage = true;
+        QStringList texts;
         const bool added = RunDialog(
             dialog,
             [&](const std::string& address) {
                 enabledDuringTest = dialog.isEnabled();
-                return ++tries == 2 && address == "999.999.999.999";
+                const bool ok = ++tries == 2 && address == "999.999.999.999";
+                return app::AddAttempt{ok, ok ? "" : "no answer"};
             },
-            [](AddServerDialog& d) {
+            [&](AddServerDialog& d) {
                 for (int i = 0; i < 4; ++i) {
                     QTest::keyClicks(d.Field(i), QStringLiteral("999"));
                 }
+                ModalScript box;
+                box.Then([&](QWidget* modal) {
+                    enabledAtMessage = d.isEnabled();
+                    hourglassAtMessage = QApplication::overrideCursor() != nullptr;
+                    QTest::keyClick(modal, Qt::Key_Return);
+                });
                 d.OkButton()->click();
+                texts = box.texts;
                 QVERIFY(d.isVisible());
                 QVERIFY(d.isEnabled());
                 QCOMPARE(d.Value(2), QStringLiteral("999"));
@@ -141,6 +152,9 @@ private slots:
         QVERIFY(added);
         QCOMPARE(tries, 2);
         QVERIFY(!enabledDuringTest);
+        QCOMPARE(texts, QStringList({QStringLiteral("no answer")}));
+        QVERIFY(enabledAtMessage);
+        QVERIFY(!hourglassAtMessage);
         QVERIFY(!QApplication::overrideCursor());
     }
 
