@@ -60,7 +60,7 @@ std::optional<std::string> Convert(const char* to, const char* from, std::string
 // pipe, which made printing a large remote file ten times slower than fetching it; so
 // iconv is asked once per code, when the table is first needed, and its answers are kept.
 // A table entry is the UTF-8 bytes (at most three: CP932 stays in the BMP) and their count
-// in the top byte; 0 marks a byte or pair iconv refuses.
+// in the top byte; a pair iconv refuses is 0, a byte it refuses U+FFFD.
 class Cp932Table {
 public:
     static const Cp932Table& Get() {
@@ -68,34 +68,40 @@ public:
         return table;
     }
 
-    void Append(std::string_view sjis, std::string& out) const {
-        static constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+    std::string Convert(std::string_view sjis) const {
+        // Room for the worst case, every byte a three-byte replacement.
+        std::string out(sjis.size() * 3, '\0');
+        char* o = out.data();
         const auto* p = reinterpret_cast<const unsigned char*>(sjis.data());
         const auto* end = p + sjis.size();
         while (p < end) {
-            const unsigned char* run = p;
+            std::uint64_t word = 0;
+            while (end - p >= 8 && (std::memcpy(&word, p, 8), (word & 0x8080808080808080) == 0)) {
+                std::memcpy(o, p, 8);
+                o += 8;
+                p += 8;
+            }
             while (p < end && *p < 0x80) {
-                ++p;
+                *o++ = static_cast<char>(*p++);
             }
-            out.append(reinterpret_cast<const char*>(run), static_cast<std::size_t>(p - run));
-            if (p == end) {
-                break;
+            while (p < end && *p >= 0x80) {
+                std::uint32_t code = single_[*p];
+                std::size_t taken = 1;
+                if (isLead_[*p] && end - p > 1) {
+                    if (const std::uint32_t pair = pair_[(*p - 0x80) * 256 + p[1]]; pair != 0) {
+                        code = pair;
+                        taken = 2;
+                    }
+                }
+                o[0] = static_cast<char>(code);
+                o[1] = static_cast<char>(code >> 8);
+                o[2] = static_cast<char>(code >> 16);
+                o += code >> 24;
+                p += taken;
             }
-            std::uint32_t code = single_[*p];
-            std::size_t taken = 1;
-            if (isLead_[*p] && p + 1 < end) {
-                code = pair_[(*p - 0x80) * 256 + p[1]];
-                taken = code != 0 ? 2 : 1;
-            }
-            if (code == 0) {
-                out.append(kReplacement);
-            } else {
-                const char bytes[3] = {static_cast<char>(code), static_cast<char>(code >> 8),
-                                       static_cast<char>(code >> 16)};
-                out.append(bytes, code >> 24);
-            }
-            p += taken;
         }
+        out.resize(static_cast<std::size_t>(o - out.data()));
+        return out;
     }
 
 private:
@@ -104,6 +110,9 @@ private:
         for (int b = 0x80; b < 0x100; ++b) {
             const char one[1] = {static_cast<char>(b)};
             single_[b] = Ask(cd, std::string_view(one, 1), isLead_[b]);
+            if (single_[b] == 0) {
+                single_[b] = kReplacement;
+            }
             if (!isLead_[b]) {
                 continue;
             }
@@ -138,6 +147,8 @@ private:
         return code;
     }
 
+    static constexpr std::uint32_t kReplacement = 0x03BDBFEF;  // U+FFFD
+
     std::array<std::uint32_t, 256> single_{};
     std::array<bool, 256> isLead_{};
     std::vector<std::uint32_t> pair_;
@@ -146,10 +157,7 @@ private:
 }  // namespace
 
 std::string Cp932ToUtf8(std::string_view sjis) {
-    std::string out;
-    out.reserve(sjis.size() + sjis.size() / 2);
-    Cp932Table::Get().Append(sjis, out);
-    return out;
+    return Cp932Table::Get().Convert(sjis);
 }
 
 std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
