@@ -14,9 +14,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "support/ChildProcess.h"
 #include "agent/Discovery.h"
 #include "store/ServerList.h"
+#include "support/ChildProcess.h"
 #include "support/TempDir.h"
 
 using namespace kv::store;
