@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <utility>
 
 #include <fcntl.h>
@@ -20,6 +21,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::size_t kReadBytes = 256 * 1024;
+// How long an empty rotated file may still be a copy in the making (file clock, ns).
+constexpr std::int64_t kCopySettleNs = 10'000'000'000;
 
 UniqueFd OpenForReading(const std::string& path) {
     return UniqueFd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
@@ -57,6 +60,24 @@ std::vector<std::string> Siblings(const std::string& path) {
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// Up to `length` bytes from the file's start.
+std::string FirstBytes(int fd, std::size_t length) {
+    std::string bytes(length, '\0');
+    std::size_t got = 0;
+    while (got < length) {
+        const ssize_t n = ::pread(fd, bytes.data() + got, length - got, static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    bytes.resize(got);
+    return bytes;
 }
 
 // The file system's clock (which stamps a file's birth), in nanoseconds.
@@ -105,24 +126,11 @@ FileFollower::Source FileFollower::Open(UniqueFd fd, std::uint64_t device, std::
 }
 
 void FileFollower::ReadHead(Source& source) {
-    const auto length = std::min<std::uint64_t>(source.place.offset, kPrintBytes);
-    source.head.resize(length);
-    std::size_t got = 0;
-    while (got < length) {
-        const ssize_t n = ::pread(source.fd.Get(), source.head.data() + got, length - got,
-                                  static_cast<off_t>(got));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        got += static_cast<std::size_t>(n);
-    }
-    source.head.resize(got);
-    source.place.printLength = static_cast<std::uint32_t>(got);
-    source.place.print =
-        PrintOfBytes(reinterpret_cast<const unsigned char*>(source.head.data()), got);
+    source.head =
+        FirstBytes(source.fd.Get(), std::min<std::uint64_t>(source.place.offset, kPrintBytes));
+    source.place.printLength = static_cast<std::uint32_t>(source.head.size());
+    source.place.print = PrintOfBytes(reinterpret_cast<const unsigned char*>(source.head.data()),
+                                      source.head.size());
 }
 
 void FileFollower::ExtendHead(Source& source, std::uint64_t at, std::string_view bytes) {
@@ -161,14 +169,22 @@ std::optional<FileFollower::Source> FileFollower::Locate(const FilePlace& place,
         if (found && !same) {
             continue;
         }
-        found.emplace(Source{});
-        found->fd = std::move(fd);
-        found->place = place;
-        found->place.device = static_cast<std::uint64_t>(info.st_dev);
-        found->place.inode = static_cast<std::uint64_t>(info.st_ino);
-        found->stream = nextStream_++;
-        found->quietSince = now;
-        ReadHead(*found);
+        Source source;
+        source.fd = std::move(fd);
+        source.place = place;
+        source.place.device = static_cast<std::uint64_t>(info.st_dev);
+        source.place.inode = static_cast<std::uint64_t>(info.st_ino);
+        source.quietSince = now;
+        ReadHead(source);
+        // Truncated since its print was checked: what it held is in a copy, if anywhere.
+        if (place.printLength > 0 &&
+            (source.head.size() < place.printLength ||
+             PrintOfBytes(reinterpret_cast<const unsigned char*>(source.head.data()),
+                          place.printLength) != place.print)) {
+            continue;
+        }
+        source.stream = nextStream_++;
+        found = std::move(source);
         if (same) {
             break;
         }
@@ -218,10 +234,30 @@ void FileFollower::AdoptMissed(Clock::time_point now) {
         }
     }
     std::sort(missed.begin(), missed.end());
+    const std::int64_t fileNow = FileClockNow();
+    // A copy that begins as the file being read does (or, with nothing read, as the file at
+    // the path does) is the copy half of a copytruncate whose truncation is still to come or
+    // not yet noticed: its lines are read at the path, and the truncation finds the copy by
+    // its print. Until then the look stays before its birth.
+    std::string present = current_ ? current_->head : std::string();
+    if (present.empty() && !missed.empty()) {
+        if (const UniqueFd atPath = OpenForReading(path_); atPath.Valid()) {
+            present = FirstBytes(atPath.Get(), kPrintBytes);
+        }
+    }
     for (const auto& [born, name] : missed) {
         UniqueFd fd = OpenForReading(name);
         struct stat opened {};
         if (!fd.Valid() || fstat(fd.Get(), &opened) != 0 || !S_ISREG(opened.st_mode)) {
+            continue;
+        }
+        // An empty one may be such a copy still being written; a rotated file left empty
+        // for long holds nothing to read.
+        const std::string first = FirstBytes(fd.Get(), present.size());
+        if (!present.empty() && present.starts_with(first)) {
+            if (!first.empty() || born > fileNow - kCopySettleNs) {
+                holdLook_ = std::min(holdLook_, born);
+            }
             continue;
         }
         note_(text::Sjis("見落とした世代のファイルを読みます: ") + name);
@@ -245,7 +281,7 @@ void FileFollower::Look(Clock::time_point now) {
     missingSaid_ = false;
     if (current_ && SameFile(info, current_->place)) {
         CheckReplaced(*current_, static_cast<std::uint64_t>(info.st_size), now);
-        lastLook_ = looked;
+        PassLook(looked);
         return;
     }
     UniqueFd fd = OpenForReading(path_);
@@ -273,23 +309,33 @@ void FileFollower::Look(Clock::time_point now) {
     if (rotated) {
         AdoptMissed(now);
     }
-    lastLook_ = looked;
+    PassLook(looked);
+}
+
+void FileFollower::PassLook(std::int64_t looked) {
+    lastLook_ = std::min(looked, holdLook_);
+    holdLook_ = std::numeric_limits<std::int64_t>::max();
+}
+
+bool FileFollower::BeginsAsRead(const Source& source) {
+    std::uint64_t print = 0;
+    return source.place.printLength == 0 ||
+           (PrintOf(source.fd.Get(), source.place.printLength, print) &&
+            print == source.place.print);
 }
 
 void FileFollower::CheckReplaced(Source& source, std::uint64_t size, Clock::time_point now) {
     const std::uint64_t read = source.place.offset + source.pending.size();
-    bool replaced = size < read;
-    if (!replaced && source.place.printLength > 0) {
-        std::uint64_t print = 0;
-        replaced = !PrintOf(source.fd.Get(), source.place.printLength, print) ||
-                   print != source.place.print;
-    }
+    const bool replaced = size < read || !BeginsAsRead(source);
     if (!replaced) {
         // Nothing read yet tells nothing: a copy and truncation since the last look leave
-        // the file looking untouched, and the copy holds lines never read.
-        if (read == 0 && size > 0) {
+        // the file looking untouched (or empty), and the copy holds lines never read. So
+        // does reading that began at the file's start after the last look: the print it
+        // took is of what followed such a truncation.
+        if (read == 0 || source.startedSinceLook) {
             AdoptMissed(now);
         }
+        source.startedSinceLook = false;
         return;
     }
     note_(text::Sjis("切り詰めを検出しました: ") + path_);
@@ -361,6 +407,13 @@ bool FileFollower::Drain(Source& source, std::size_t& budget, const Sink& sink,
             return false;
         }
         source.pending.resize(had + static_cast<std::size_t>(got));
+        // A truncation since the last look makes the bytes at this offset the new content's:
+        // they are dropped, and the next look reads the copy from here and the file anew.
+        if (!BeginsAsRead(source)) {
+            source.pending.resize(had);
+            return false;
+        }
+        source.startedSinceLook = source.startedSinceLook || source.place.offset + had == 0;
         ExtendHead(source, source.place.offset + had, std::string_view(source.pending).substr(had));
         budget -= std::min(budget, static_cast<std::size_t>(got));
         source.quietSince = now;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -68,11 +69,18 @@ private:
         std::uint64_t stream = 0;
         Clock::time_point quietSince;
         bool copy = false;  // a rotation's copy: read once to its end
+        // Reading began at the file's start after the last look: until the next look has
+        // searched for rotations made in between, the print proves nothing.
+        bool startedSinceLook = false;
     };
 
     void Resume(const std::vector<FilePlace>& places, Clock::time_point now);
     void Look(Clock::time_point now);
+    // True while the file's first bytes are still those reading passed over.
+    static bool BeginsAsRead(const Source& source);
     void CheckReplaced(Source& source, std::uint64_t size, Clock::time_point now);
+    // Ends a look taken at `looked`, unless a copy born since must be looked at again.
+    void PassLook(std::int64_t looked);
     // Reads the rotated files born since the last look that were never followed: when
     // rotations come faster than the look (or while the Agent was down), whole generations
     // would pass unseen.
@@ -95,6 +103,8 @@ private:
     bool missingSaid_ = false;
     bool openFailSaid_ = false;
     std::int64_t lastLook_;
+    // The birth of the oldest copy passed over because its truncation is still to come.
+    std::int64_t holdLook_ = std::numeric_limits<std::int64_t>::max();
     // Files read to their end and closed lately (device, inode): never adopted again.
     static constexpr std::size_t kClosedKept = 64;
     std::deque<std::pair<std::uint64_t, std::uint64_t>> closed_;

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "AgentTestSupport.h"
-#include "SmtpSink.h"
+#include "support/SmtpSink.h"
 #include "agentd/ActionRunner.h"
 #include "support/TempDir.h"
 #include "text/Cp932.h"

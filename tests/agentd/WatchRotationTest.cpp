@@ -198,5 +198,50 @@ TEST(WatchRotation, ManyGenerationsWhileStopped) {
     ExpectEachOnce(FiredNumbers(harness.Sink()), kGenerations + 2);
 }
 
+// The copy half of a copytruncate met before its truncation: looked at, across a clean or a
+// crashed restart, or with nothing read yet at the path. Each step is one letter: a append
+// five lines, c copy to the next ".N", t truncate, p let the engine look and read, s save,
+// r restart (after s: clean; else as a crash). Every line is counted once.
+TEST(WatchRotation, CopyTruncateMetHalfWay) {
+    for (const std::string steps : {"apacptap", "apacsrptap", "apacrtap", "acptap", "apcp",
+                                    "apctpcptap", "apacsrtap", "aacptaacptap"}) {
+        SCOPED_TRACE(steps);
+        test::WatchHarness harness;
+        const std::string file = harness.Dir().File("half.log");
+        harness.Append("half.log", "");
+        harness.Watch({{file, "line", "1"}});
+        harness.PumpFor(30ms);
+        int written = 0;
+        int copies = 0;
+        for (const char step : steps) {
+            switch (step) {
+                case 'a':
+                    harness.Append("half.log", Numbered(written, written + 5));
+                    written += 5;
+                    break;
+                case 'c':
+                    fs::copy_file(file, file + "." + std::to_string(++copies));
+                    break;
+                case 't':
+                    fs::resize_file(file, 0);
+                    break;
+                case 'p':
+                    harness.PumpFor(80ms);
+                    break;
+                case 's':
+                    harness.Engine().Save();
+                    break;
+                case 'r':
+                    harness.Restart();
+                    break;
+            }
+        }
+        harness.PumpUntil(
+            [&] { return FiredNumbers(harness.Sink()).size() >= std::size_t(written); });
+        harness.PumpFor(80ms);
+        ExpectEachOnce(FiredNumbers(harness.Sink()), written);
+    }
+}
+
 }  // namespace
 }  // namespace kv

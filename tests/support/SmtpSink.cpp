@@ -1,4 +1,4 @@
-#include "SmtpSink.h"
+#include "support/SmtpSink.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -31,7 +31,7 @@ StoredMail ParseStored(const std::string& text) {
 
 SmtpSink::SmtpSink() {
     fs::create_directory(dir_.File("mail"));
-    const std::string script = KV_AGENTD_TEST_DIR "/smtp_sink.py";
+    const std::string script = KV_TEST_SUPPORT_DIR "/smtp_sink.py";
     process_ = std::make_unique<ChildProcess>(
         std::vector<std::string>{"/usr/bin/python3", script, dir_.File("mail"), dir_.File("fail")});
     const std::string line = process_->FirstLine(std::chrono::seconds(20));
