@@ -62,24 +62,6 @@ std::vector<std::string> Siblings(const std::string& path) {
     return names;
 }
 
-// Up to `length` bytes from the file's start.
-std::string FirstBytes(int fd, std::size_t length) {
-    std::string bytes(length, '\0');
-    std::size_t got = 0;
-    while (got < length) {
-        const ssize_t n = ::pread(fd, bytes.data() + got, length - got, static_cast<off_t>(got));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        got += static_cast<std::size_t>(n);
-    }
-    bytes.resize(got);
-    return bytes;
-}
-
 // The file system's clock (which stamps a file's birth), in nanoseconds.
 std::int64_t FileClockNow() {
     timespec now{};

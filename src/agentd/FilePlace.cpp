@@ -1,14 +1,13 @@
 #include "agentd/FilePlace.h"
 
-#include <array>
 #include <cerrno>
 
 #include <unistd.h>
 
 namespace kv::agentd {
 
-bool PrintOf(int fd, std::uint32_t length, std::uint64_t& print) {
-    std::array<unsigned char, kPrintBytes> bytes{};
+std::string FirstBytes(int fd, std::size_t length) {
+    std::string bytes(length, '\0');
     std::size_t got = 0;
     while (got < length) {
         const ssize_t n = ::pread(fd, bytes.data() + got, length - got, static_cast<off_t>(got));
@@ -16,11 +15,20 @@ bool PrintOf(int fd, std::uint32_t length, std::uint64_t& print) {
             continue;
         }
         if (n <= 0) {
-            return false;
+            break;
         }
         got += static_cast<std::size_t>(n);
     }
-    print = PrintOfBytes(bytes.data(), length);
+    bytes.resize(got);
+    return bytes;
+}
+
+bool PrintOf(int fd, std::uint32_t length, std::uint64_t& print) {
+    const std::string bytes = FirstBytes(fd, length);
+    if (bytes.size() < length) {
+        return false;
+    }
+    print = PrintOfBytes(reinterpret_cast<const unsigned char*>(bytes.data()), length);
     return true;
 }
 

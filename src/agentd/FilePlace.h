@@ -26,6 +26,9 @@ inline constexpr std::uint32_t kPrintBytes = 256;
 // The print of a file's first bytes, already in hand.
 std::uint64_t PrintOfBytes(const unsigned char* bytes, std::size_t length);
 
+// Up to `length` bytes from the open file's start (fewer when it is shorter).
+std::string FirstBytes(int fd, std::size_t length);
+
 // Sets `print` to the print of the open file's first `length` bytes; false when the file is
 // shorter or cannot be read.
 bool PrintOf(int fd, std::uint32_t length, std::uint64_t& print);
