@@ -129,8 +129,9 @@ PatternSet::PatternSet(std::vector<std::string> patterns)
     }
     // A shift is one byte wide; a longer window would gain little more.
     window_ = std::min<std::size_t>(window_, 255);
-    block_ = window_ >= 2 ? 2 : 1;
-    const std::size_t keys = block_ == 2 ? 65536 : 256;
+    // Longer blocks end fewer windows of some string by chance, at the cost of shorter shifts.
+    block_ = window_ >= 6 ? 3 : window_ >= 2 ? 2 : 1;
+    const std::size_t keys = block_ >= 2 ? 65536 : 256;
     shift_->fill(static_cast<std::uint8_t>(window_ - block_ + 1));
     std::vector<std::uint32_t> count(keys + 1, 0);
     std::vector<std::vector<unsigned char>> column(window_);

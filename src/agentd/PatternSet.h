@@ -16,9 +16,9 @@ namespace kv::agentd {
 // as the shortest string slides along; strings are only compared where the block at the
 // window's end ends a window of some string.
 // Where few distinct bytes stand at some offset of every string (one string, or strings
-// sharing a prefix), sixteen positions at a time are tested for the two rarest such bytes in
-// log text, and only the positions that pass are looked at. Otherwise the window moves by
-// Wu-Manber shifts over two-byte blocks.
+// sharing a prefix), 32 positions at a time are tested for the two rarest such bytes in log
+// text, and only the positions that pass are looked at. Otherwise the window moves by
+// Wu-Manber shifts over blocks of up to three bytes.
 class PatternSet {
 public:
     // Empty strings are left out: they would match everywhere.
@@ -48,11 +48,19 @@ private:
     };
 
     std::uint32_t Key(const unsigned char* end) const {
+        if (block_ == 3) {
+            // Hashed into the table of two-byte blocks: the log's three-byte blocks are few.
+            const std::uint32_t three =
+                (std::uint32_t{end[-2]} << 16) | (std::uint32_t{end[-1]} << 8) | end[0];
+            return (three * 2654435761u) >> 16;
+        }
         return block_ == 2 ? (std::uint32_t{end[-1]} << 8) | end[0] : end[0];
     }
     // The first run of candidates at or after `from`, starts below `limit`; mask 0 when none.
     Candidates NextCandidates(const unsigned char* bytes, std::size_t from,
                               std::size_t limit) const;
+    template <class Found>
+    void ScanShifts(const unsigned char* bytes, std::size_t size, Found& found) const;
     template <class Found>
     void Compare(const unsigned char* bytes, std::size_t size, std::size_t start,
                  Found& found) const;
@@ -102,16 +110,49 @@ void PatternSet::Scan(std::string_view text, Found&& found) const {
         }
         return;
     }
+    ScanShifts(bytes, size, found);
+}
+
+template <class Found>
+void PatternSet::ScanShifts(const unsigned char* bytes, std::size_t size, Found& found) const {
+    // Two halves of each stretch are walked side by side, so that the lookups of one overlap
+    // those of the other; the second half's stops are compared when the first half is done.
+    constexpr std::size_t kHalf = 4096;
+    std::uint32_t stops[kHalf];
     const auto& shift = *shift_;
-    std::size_t end = window_ - 1;
-    while (end < size) {
-        const std::uint8_t step = shift[Key(bytes + end)];
-        if (step != 0) {
-            end += step;
-            continue;
+    const auto alone = [&](std::size_t end, std::size_t stop) {
+        while (end < stop) {
+            const std::uint8_t step = shift[Key(bytes + end)];
+            if (step == 0) {
+                Compare(bytes, size, end + 1 - window_, found);
+            }
+            end += step + (step == 0);
         }
-        Compare(bytes, size, end + 1 - window_, found);
-        ++end;
+    };
+    const std::size_t starts = size - window_ + 1;
+    for (std::size_t base = 0; base < starts; base += 2 * kHalf) {
+        std::size_t first = base + window_ - 1;
+        const std::size_t firstStop = std::min(base + kHalf, starts) + window_ - 1;
+        std::size_t second = base + kHalf + window_ - 1;
+        const std::size_t secondStop = std::min(base + 2 * kHalf, starts) + window_ - 1;
+        std::size_t stopped = 0;
+        while (first < firstStop && second < secondStop) {
+            const std::uint8_t one = shift[Key(bytes + first)];
+            const std::uint8_t two = shift[Key(bytes + second)];
+            if (one == 0) {
+                Compare(bytes, size, first + 1 - window_, found);
+            }
+            if (two == 0) {
+                stops[stopped++] = static_cast<std::uint32_t>(second - base);
+            }
+            first += one + (one == 0);
+            second += two + (two == 0);
+        }
+        alone(first, firstStop);
+        for (std::size_t i = 0; i < stopped; ++i) {
+            Compare(bytes, size, base + stops[i] + 1 - window_, found);
+        }
+        alone(second, secondStop);
     }
 }
 

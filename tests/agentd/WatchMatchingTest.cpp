@@ -120,6 +120,7 @@ TEST(WatchMatching, PatternSetFindsWhatANaiveSearchFinds) {
         const char* name;
         std::string alphabet;
         std::size_t strings;  // at most
+        std::size_t shortest;
         std::size_t longest;
         std::size_t text;  // longest text
         std::string prefix;
@@ -131,15 +132,17 @@ TEST(WatchMatching, PatternSetFindsWhatANaiveSearchFinds) {
     const std::string japanese = text::Sjis("エラー警告ソフト") + "エラー警告" +
                                  text::SjisToEuc(text::Sjis("エラー警告")) + "ab \n";
     const Shape shapes[] = {
-        {"one letter of two", "ab", 1, 3, 300, ""},
-        {"a few over two letters", "ab", 4, 8, 300, ""},
-        {"many over four letters", "abcd", 128, 12, 2000, ""},
-        {"one string of any bytes", everyByte, 1, 40, 3000, ""},
-        {"many of any bytes", everyByte, 128, 40, 3000, ""},
-        {"japanese bytes", japanese, 16, 12, 1000, ""},
-        {"a shared prefix", "abcdefgh", 128, 10, 2000, "ERR"},
-        {"a shared high prefix", "xyz", 128, 6, 2000, "\xe3\x82"},
-        {"long strings, short texts", "ab", 8, 40, 50, ""},
+        {"one letter of two", "ab", 1, 0, 3, 300, ""},
+        {"a few over two letters", "ab", 4, 0, 8, 300, ""},
+        {"many over four letters", "abcd", 128, 0, 12, 2000, ""},
+        {"one string of any bytes", everyByte, 1, 0, 40, 3000, ""},
+        {"many of any bytes", everyByte, 128, 0, 40, 3000, ""},
+        {"japanese bytes", japanese, 16, 0, 12, 1000, ""},
+        {"a shared prefix", "abcdefgh", 128, 0, 10, 2000, "ERR"},
+        {"a shared high prefix", "xyz", 128, 0, 6, 2000, "\xe3\x82"},
+        {"long strings, short texts", "ab", 8, 0, 40, 50, ""},
+        {"long texts, short strings", "abcdefgh", 40, 2, 8, 40000, ""},
+        {"long texts, long strings", "abcdefgh", 40, 6, 12, 40000, ""},
     };
     std::mt19937 random(7);
     const auto below = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
@@ -156,7 +159,8 @@ TEST(WatchMatching, PatternSetFindsWhatANaiveSearchFinds) {
             std::string text = letters(below(shape.text + 1));
             std::vector<std::string> patterns(1 + below(shape.strings));
             for (std::string& pattern : patterns) {
-                const std::size_t size = below(shape.longest + 1);  // empty ones are left out
+                const std::size_t size =  // empty ones are left out
+                    shape.shortest + below(shape.longest - shape.shortest + 1);
                 const std::size_t at = below(text.size() + 1);
                 pattern = below(2) == 0 && at + size <= text.size() ? text.substr(at, size)
                                                                     : letters(size);
