@@ -56,7 +56,8 @@ private:
         }
         return block_ == 2 ? (std::uint32_t{end[-1]} << 8) | end[0] : end[0];
     }
-    // The first run of candidates at or after `from`, starts below `limit`; mask 0 when none.
+    // From `from` on, passes over runs of 32 starts without a candidate and returns the run it
+    // stopped at with its candidates; starts from `limit` on are never candidates.
     Candidates NextCandidates(const unsigned char* bytes, std::size_t from,
                               std::size_t limit) const;
     template <class Found>
