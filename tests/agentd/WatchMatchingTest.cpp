@@ -112,38 +112,84 @@ TEST(WatchMatching, RowsThatCannotBeWatchedAreSaidOnceAndTheOthersWork) {
     EXPECT_EQ(log.find(text::Sjis("監視行 9 は")), std::string::npos);
 }
 
-// Every occurrence, as a naive search finds it, over texts and string sets of many shapes.
+// Every occurrence, as a naive search finds it, over texts and string sets of many shapes:
+// one string or many, sharing a prefix or not, picked from the text or made up, with
+// overlaps, high and binary bytes, and texts shorter than the strings.
 TEST(WatchMatching, PatternSetFindsWhatANaiveSearchFinds) {
+    struct Shape {
+        const char* name;
+        std::string alphabet;
+        std::size_t strings;  // at most
+        std::size_t shortest;
+        std::size_t longest;
+        std::size_t text;  // longest text
+        std::string prefix;
+    };
+    std::string everyByte;
+    for (int c = 0; c < 256; ++c) {
+        everyByte += static_cast<char>(c);
+    }
+    const std::string japanese = text::Sjis("エラー警告ソフト") + "エラー警告" +
+                                 text::SjisToEuc(text::Sjis("エラー警告")) + "ab \n";
+    const Shape shapes[] = {
+        {"one letter of two", "ab", 1, 0, 3, 300, ""},
+        {"a few over two letters", "ab", 4, 0, 8, 300, ""},
+        {"many over four letters", "abcd", 128, 0, 12, 2000, ""},
+        {"one string of any bytes", everyByte, 1, 0, 40, 3000, ""},
+        {"many of any bytes", everyByte, 128, 0, 40, 3000, ""},
+        {"japanese bytes", japanese, 16, 0, 12, 1000, ""},
+        {"a shared prefix", "abcdefgh", 128, 0, 10, 2000, "ERR"},
+        {"a shared high prefix", "xyz", 128, 0, 6, 2000, "\xe3\x82"},
+        {"long strings, short texts", "ab", 8, 0, 40, 50, ""},
+        {"long texts, short strings", "abcdefgh", 40, 2, 8, 40000, ""},
+        {"long texts, long strings", "abcdefgh", 40, 6, 12, 40000, ""},
+    };
     std::mt19937 random(7);
-    for (int round = 0; round < 300; ++round) {
-        const char alphabet = static_cast<char>('a' + 2 + random() % 4);
+    const auto below = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
+    for (const Shape& shape : shapes) {
+        SCOPED_TRACE(shape.name);
         const auto letters = [&](std::size_t size) {
-            std::string text;
+            std::string made;
             for (std::size_t i = 0; i < size; ++i) {
-                text += static_cast<char>('a' + random() % static_cast<unsigned>(alphabet - 'a'));
+                made += shape.alphabet[below(shape.alphabet.size())];
             }
-            return text;
+            return made;
         };
-        std::vector<std::string> patterns;
-        const int count = 1 + static_cast<int>(random() % 12);
-        for (int i = 0; i < count; ++i) {
-            patterns.push_back(letters(random() % 7));  // empty strings are left out
-        }
-        const std::string text = letters(random() % 400);
-        std::vector<std::pair<std::size_t, std::size_t>> expected;
-        for (std::size_t start = 0; start < text.size(); ++start) {
-            for (std::size_t p = 0; p < patterns.size(); ++p) {
-                if (!patterns[p].empty() &&
-                    text.compare(start, patterns[p].size(), patterns[p]) == 0) {
-                    expected.emplace_back(start, p);
+        for (int round = 0; round < 60; ++round) {
+            std::string text = letters(below(shape.text + 1));
+            std::vector<std::string> patterns(1 + below(shape.strings));
+            for (std::string& pattern : patterns) {
+                const std::size_t size =  // empty ones are left out
+                    shape.shortest + below(shape.longest - shape.shortest + 1);
+                const std::size_t at = below(text.size() + 1);
+                pattern = below(2) == 0 && at + size <= text.size() ? text.substr(at, size)
+                                                                    : letters(size);
+                if (!pattern.empty()) {
+                    pattern.insert(0, shape.prefix);
                 }
             }
+            // The prefixed strings turn up in the text too.
+            for (std::size_t i = 0; i < patterns.size() && !shape.prefix.empty(); ++i) {
+                text.insert(below(text.size() + 1), patterns[below(patterns.size())]);
+            }
+            std::vector<std::pair<std::size_t, std::size_t>> expected;
+            for (std::size_t start = 0; start < text.size(); ++start) {
+                for (std::size_t p = 0; p < patterns.size(); ++p) {
+                    if (!patterns[p].empty() &&
+                        text.compare(start, patterns[p].size(), patterns[p]) == 0) {
+                        expected.emplace_back(start, p);
+                    }
+                }
+            }
+            std::vector<std::pair<std::size_t, std::size_t>> found;
+            agentd::PatternSet(patterns).Scan(
+                text, [&](std::size_t p, std::size_t start) { found.emplace_back(start, p); });
+            ASSERT_TRUE(std::is_sorted(found.begin(), found.end(),
+                                       [](auto& a, auto& b) { return a.first < b.first; }))
+                << "round " << round;
+            std::sort(found.begin(), found.end());
+            ASSERT_EQ(found, expected) << "round " << round;
         }
-        std::vector<std::pair<std::size_t, std::size_t>> found;
-        agentd::PatternSet(patterns).Scan(
-            text, [&](std::size_t p, std::size_t start) { found.emplace_back(start, p); });
-        std::sort(found.begin(), found.end());
-        ASSERT_EQ(found, expected) << "round " << round;
     }
 }
 
