@@ -1,10 +1,8 @@
-// The Agent's watching: matching throughput for one row and for 128 rows over one ASCII log
-// against grep -F in the same run; rotations and restarts under a steady line rate, lines
-// lost and counted twice; wake-ups and resident memory of an idle Agent with 128 rows.
-// Usage: bench_watch [megabytes of log, default 128] [rotations of each kind, default 100]
-//                    [restarts, default 10] [idle seconds, default 12]
-//                    [milliseconds between rotations, default 200]
-// Timings are processor time of the measured thread or child (the machine is shared).
+// The Agent's watching (its matching speed is bench_match's): rotations and restarts under a
+// steady line rate, lines lost and counted twice; wake-ups and resident memory of an idle
+// Agent with 128 rows.
+// Usage: bench_watch [rotations of each kind, default 100] [restarts, default 10]
+//                    [idle seconds, default 12] [milliseconds between rotations, default 200]
 
 #include <atomic>
 #include <chrono>
@@ -16,14 +14,12 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <fcntl.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,127 +33,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using kv::agentd::WatchEngine;
-
-double ThreadSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-class NullSink : public kv::agentd::FiredRowSink {
-public:
-    void Fire(const kv::agentd::FiredRow&) override { ++fired; }
-    std::size_t fired = 0;
-};
-
-// Lines of the shape a busy service writes: time, host, process, a message of words.
-std::string MakeLog(std::size_t bytes, const std::vector<std::string>& words) {
-    std::mt19937 random(42);
-    std::string log;
-    log.reserve(bytes + 256);
-    const char* hosts[] = {"web01", "web02", "db1", "cache-a"};
-    const char* messages[] = {"GET /index.html 200 1532",      "connection reset by peer",
-                              "session opened for user admin", "request took 12 ms",
-                              "cache miss for key user:1234",  "worker 7 finished job 99812"};
-    char line[256];
-    while (log.size() < bytes) {
-        const unsigned r = random();
-        std::snprintf(line, sizeof line, "Dec  8 07:%02u:%02u %s app[%u]: %s", r % 60,
-                      (r >> 8) % 60, hosts[(r >> 16) % 4], 1000 + (r >> 4) % 9000,
-                      messages[(r >> 20) % 6]);
-        log += line;
-        // One line in a thousand holds a watched word.
-        if (r % 1000 == 0) {
-            log += ' ';
-            log += words[(r >> 10) % words.size()];
-        }
-        log += '\n';
-    }
-    return log;
-}
-
-// The engine's processor time to read, match and count the whole file once.
-double EngineSeconds(const std::string& dataFile, const std::vector<std::string>& words,
-                     const std::string& dir) {
-    const std::string watched = dir + "/watched.log";
-    fs::remove(watched);
-    fs::remove(dir + "/state.txt");
-    kv::agentd::DailyLog log(dir, "/", [] { return std::time(nullptr); });
-    NullSink sink;
-    WatchEngine engine(dir + "/state.txt", {}, sink, log);
-    std::vector<kv::settings::WatchRow> rows;
-    for (const std::string& word : words) {
-        rows.push_back({watched, word, "1000000000", "", ""});
-    }
-    engine.Apply(rows, {}, "bench");
-    fs::create_hard_link(dataFile, watched);  // appears whole: read from its start
-    const double start = ThreadSeconds();
-    while (engine.Tick() == 0ms) {
-    }
-    const double seconds = ThreadSeconds() - start;
-    engine.Save();
-    return seconds;
-}
-
-// A child's processor time (user + system), or -1.
-// Output goes to a file: GNU grep stops at the first match when it writes to /dev/null.
-double ChildSeconds(std::vector<std::string> args, const std::string& output) {
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    pid_t pid = 0;
-    int status = 0;
-    rusage usage{};
-    const bool ran = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0 &&
-                     wait4(pid, &status, 0, &usage) == pid;
-    posix_spawn_file_actions_destroy(&actions);
-    if (!ran || !WIFEXITED(status) || WEXITSTATUS(status) > 1) {
-        return -1;
-    }
-    const auto seconds = [](timeval t) { return double(t.tv_sec) + double(t.tv_usec) * 1e-6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-void Matching(std::size_t megabytes, const std::string& dir) {
-    std::vector<std::string> words;
-    for (int i = 0; i < 128; ++i) {
-        words.push_back("ERR" + std::to_string(1000 + i * 37) + "x");
-    }
-    const std::string data = dir + "/data.log";
-    const std::string log = MakeLog(megabytes << 20, words);
-    std::ofstream(data, std::ios::binary) << log;
-    std::ofstream(dir + "/words.txt") << [&] {
-        std::string list;
-        for (const std::string& word : words) {
-            list += word + "\n";
-        }
-        return list;
-    }();
-    const double mb = double(log.size()) / 1e6;
-    std::printf("matching %.0f MB of ASCII log (best of 3, processor time)\n", mb);
-    for (const std::size_t count : {std::size_t(1), words.size()}) {
-        const std::vector<std::string> used(words.begin(), words.begin() + long(count));
-        double ours = 1e9;
-        double grep = 1e9;
-        for (int round = 0; round < 3; ++round) {
-            ours = std::min(ours, EngineSeconds(data, used, dir));
-            const double theirs =
-                count == 1 ? ChildSeconds({"grep", "-F", "-c", used[0], data}, dir + "/grep.out")
-                           : ChildSeconds({"grep", "-F", "-c", "-f", dir + "/words.txt", data},
-                                          dir + "/grep.out");
-            grep = theirs < 0 ? grep : std::min(grep, theirs);
-        }
-        std::printf("  %3zu row%s: engine %7.0f MB/s, grep -F%s -c %7.0f MB/s, ratio %.2fx\n",
-                    count, count == 1 ? " " : "s", mb / ours, count == 1 ? "" : " -f", mb / grep,
-                    grep / ours);
-    }
-}
 
 // A writer at a steady rate, rotations of one kind by hand, the engine on its own thread,
 // restarted now and then (cleanly or as by a crash): lines lost and counted twice.
@@ -344,18 +219,16 @@ void Idle(int seconds, const std::string& dir) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::size_t megabytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 128;
-    const int rotations = argc > 2 ? std::atoi(argv[2]) : 100;
-    const int restarts = argc > 3 ? std::atoi(argv[3]) : 10;
-    const int idle = argc > 4 ? std::atoi(argv[4]) : 12;
-    const std::chrono::milliseconds interval(argc > 5 ? std::atoi(argv[5]) : 200);
+    const int rotations = argc > 1 ? std::atoi(argv[1]) : 100;
+    const int restarts = argc > 2 ? std::atoi(argv[2]) : 10;
+    const int idle = argc > 3 ? std::atoi(argv[3]) : 12;
+    const std::chrono::milliseconds interval(argc > 4 ? std::atoi(argv[4]) : 200);
     char pattern[] = "/tmp/kv-bench-watch-XXXXXX";
     if (mkdtemp(pattern) == nullptr) {
         return 1;
     }
     const std::string dir = pattern;
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    Matching(megabytes, dir);
     for (const char* kind : {"create", "copytruncate", "delete"}) {
         Rotations(kind, rotations, restarts, interval, dir);
     }
