@@ -3,7 +3,7 @@
 // until its file appears is the time to acceptance. Prints median, 90th percentile and
 // worst of a number of sequential fires. It measures; it never fails on a time.
 //
-// Usage: bench_mail_action [PATH/TO/smtp_sink.py] (default tests/agentd/smtp_sink.py,
+// Usage: bench_mail_action [PATH/TO/smtp_sink.py] (default tests/support/smtp_sink.py,
 // run from the source tree).
 
 #include <algorithm>
@@ -42,7 +42,7 @@ std::size_t Stored(const std::string& directory) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string script = argc > 1 ? argv[1] : "tests/agentd/smtp_sink.py";
+    const std::string script = argc > 1 ? argv[1] : "tests/support/smtp_sink.py";
     char pattern[] = "/tmp/kvbench-mail-XXXXXX";
     const std::string base = mkdtemp(pattern);
     fs::create_directories(base + "/mail");
