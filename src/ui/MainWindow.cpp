@@ -187,7 +187,9 @@ QWidget* MainWindow::BuildLeftPane() {
     layout->setSpacing(0);
 
     tree_ = new ServerTreeView(pane);
-    treeModel_ = new ServerTreeModel(model_.Pane(), this);
+    treeModel_ = new ServerTreeModel(
+        model_.Pane(),
+        [this](agent::NodeTree::Observer* observer) { model_.ObservePane(observer); }, this);
     tree_->setModel(treeModel_);
     treeFilter_ = new PaneFilterBox(model_, *tree_, *treeModel_, pane);
     layout->addWidget(treeFilter_);
