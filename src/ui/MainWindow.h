@@ -11,6 +11,7 @@
 #include "app/UserPort.h"
 #include "ui/CommandActions.h"
 
+class QAction;
 class QComboBox;
 class QLineEdit;
 class QMenu;
