@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "agent/AddServerCheck.h"
@@ -18,7 +19,8 @@ namespace kv::app {
 
 // The server table and the pane's node tree, whose top-level nodes stand for its entries in
 // the same order. Only the model and its parts change them, and only through these
-// operations, each of which tells the observers what it changed.
+// operations, each of which tells the observers what they show of it (the pane's rows reach
+// its view through the tree's own observer; a cached log is shown by the log view).
 // Errors: file and tree failures propagate as thrown; nothing is changed by a refused add.
 class ServerTable {
 public:
