@@ -9,6 +9,7 @@
 #include "agent/AddServerCheck.h"
 #include "agent/FileViewText.h"
 #include "agent/SubtreeBuilder.h"
+#include "app/BusyScope.h"
 #include "app/ManagerModel.h"
 #include "app/RequestPort.h"
 #include "settings/FetchAndSave.h"
@@ -89,19 +90,16 @@ void AgentFlows::ViewFile() {
     if (!model_.IsFileNode(node)) {
         return;
     }
-    model_.Ui().SetBusyCursor(true);
-    model_.SetMainWindowEnabled(false);
+    BusyScope busy(model_, BusyScope::Cursor | BusyScope::Window);
     try {
         const std::string path = agent::RemotePath(pane, node);
         const std::string address = pane.Caption(pane.TopLevelAncestor(node));
         std::string text = model_.Requests().FetchFileViewText(address, path);
         model_.Ui().OpenFileView(address + " - " + path, std::move(text));
     } catch (const std::exception&) {
-        EndBusy();
+        busy.End();
         model_.Ui().ShowMessage(ManagerModel::CommunicationFailureText());
-        return;
     }
-    EndBusy();
 }
 
 void AgentFlows::FetchCurrentSetting() {
@@ -112,8 +110,7 @@ void AgentFlows::FetchCurrentSetting() {
         return;
     }
     const agent::NodeTree::Id node = pane.TopLevelAncestor(model_.SelectedNode());
-    BeginSettingFetch();
-    try {
+    RunSettingFetch([&] {
         model_.ClearWatchPage();
         const std::uint64_t key = model_.Servers().Entry(*index).Key;
         if (model_.Settings().Walks().FetchWatchSetting(*index)) {
@@ -124,10 +121,7 @@ void AgentFlows::FetchCurrentSetting() {
             // Pages of a failed fetch are not this server's setting: nothing to edit.
             model_.SetWatchEditing(false);
         }
-    } catch (const std::exception& failure) {
-        model_.Ui().ReportError(failure.what());
-    }
-    EndSettingFetch();
+    });
 }
 
 void AgentFlows::FetchAllSettings() {
@@ -135,8 +129,7 @@ void AgentFlows::FetchAllSettings() {
             text::Sjis("一覧に表示されているサーバ設定をすべて取得します。\r\nよろしいですか？"))) {
         return;
     }
-    BeginSettingFetch();
-    try {
+    RunSettingFetch([&] {
         const auto current = model_.Servers().IndexOf(model_.CurrentServer());
         const std::uint64_t currentKey = current ? model_.Servers().Entry(*current).Key : 0;
         bool currentFetched = false;
@@ -158,10 +151,7 @@ void AgentFlows::FetchAllSettings() {
                 model_.SetWatchEditing(false);
             }
         }
-    } catch (const std::exception& failure) {
-        model_.Ui().ReportError(failure.what());
-    }
-    EndSettingFetch();
+    });
 }
 
 void AgentFlows::AddServer() {
@@ -178,27 +168,23 @@ void AgentFlows::AddServer() {
 
 std::optional<std::size_t> AgentFlows::TestNewServer(const std::string& address,
                                                      std::string& failure) {
-    UserPort& ui = model_.Ui();
     RequestPort& requests = model_.Requests();
-    agent::AddServerCheck check(
-        agent::AddServerCheck::Fetchers{[&requests](std::string_view server, std::string& target) {
-                                            return requests.FetchTree(server, target);
-                                        },
-                                        [&requests](std::string_view server, std::string& target) {
-                                            return requests.FetchWatchSetting(server, target);
-                                        },
-                                        [](std::string_view setting) {
-                                            return settings::ParseSettingText(setting).ServerName;
-                                        }},
-        model_.Servers());
-    ui.SetBusyCursor(true);
-    const agent::AddServerCheck::Result result = check.TryAddress(address);
-    ui.SetBusyCursor(false);
+    agent::AddServerCheck::Fetchers fetchers{
+        [&requests](std::string_view server, std::string& target) {
+            return requests.FetchTree(server, target);
+        },
+        [&requests](std::string_view server, std::string& target) {
+            return requests.FetchWatchSetting(server, target);
+        },
+        [](std::string_view setting) { return settings::ParseSettingText(setting).ServerName; }};
+    agent::AddServerCheck::Result result;
+    {
+        const BusyScope busy(model_, BusyScope::Cursor);
+        result = model_.TryAddServer(std::move(fetchers), address);
+    }
     if (!result.Index) {
         failure = result.Message;
-        return std::nullopt;
     }
-    model_.Notify(Change::Servers);
     return result.Index;
 }
 
@@ -207,23 +193,18 @@ void AgentFlows::ShowAddedServer(std::size_t index) {
     // The pages still show the previous server; keep its edits before they are replaced.
     model_.CaptureShownSetting();
     model_.SetStatusText(texts.Fetching);
-    model_.Ui().SetBusyCursor(true);
-    model_.SetMainWindowEnabled(false);
+    BusyScope busy(model_, BusyScope::Cursor | BusyScope::Window);
     try {
         const SelectionHold hold(model_);
-        const std::string address = model_.Servers().Entry(index).IPAddress;
-        const agent::NodeTree::Id node =
-            model_.Pane().Append(agent::NodeTree::kNone, address, agent::Picture::ServerLoaded,
-                                 agent::Picture::ServerLoaded);
-        model_.SelectNode(node);
-        model_.Notify(Change::Selection);
-        model_.SetCurrentServer(address);
+        const agent::NodeTree::Id node = model_.AppendLoadedServerNode(index);
+        model_.MoveSelectionTo(node);
+        model_.SetCurrentServer(model_.Servers().Entry(index).IPAddress);
         model_.ClearWatchPage();
         model_.SetWatchEditing(true);
         model_.ShowWatchSetting(node, index);
         BuildSubtree(node, index);
     } catch (const std::exception&) {
-        EndBusy();
+        busy.End();
         model_.Ui().ShowMessage(ManagerModel::CommunicationFailureText());
         return;
     }
@@ -231,7 +212,6 @@ void AgentFlows::ShowAddedServer(std::size_t index) {
     model_.SetStatusText(texts.Done);
     model_.Raise({UiEvent::ServerAddedByDialog});
     model_.SetLogTabVisible(true);
-    EndBusy();
 }
 
 void AgentFlows::StartDiscovery() {
@@ -249,15 +229,16 @@ void AgentFlows::DiscoveryReadable() {
         [this](store::ServerList& servers) { return discovery_.HandleAvailable(servers); });
 }
 
-void AgentFlows::BeginSettingFetch() {
+void AgentFlows::RunSettingFetch(const std::function<void()>& fetch) {
     model_.Ui().MoveFocus(FocusTarget::GridToolBar);
-    model_.Ui().SetBusyCursor(true);
-    model_.SetMainWindowEnabled(false);
-    model_.SetAnimation(true);
-}
-
-void AgentFlows::EndSettingFetch() {
-    EndBusy();
+    {
+        const BusyScope busy(model_, BusyScope::Cursor | BusyScope::Window | BusyScope::Animation);
+        try {
+            fetch();
+        } catch (const std::exception& failure) {
+            model_.Ui().ReportError(failure.what());
+        }
+    }
     if (model_.CurrentServer() != store::kDefaultSettingAddress) {
         model_.SetLogTabVisible(true);
     }
@@ -276,13 +257,10 @@ void AgentFlows::FetchServer(agent::NodeTree::Id server, Style style) {
         return;
     }
     const std::uint64_t key = model_.Servers().Entry(index).Key;
-    model_.Ui().SetBusyCursor(true);
-    model_.SetMainWindowEnabled(false);
+    BusyScope busy(model_,
+                   BusyScope::Cursor | BusyScope::Window | (reload ? BusyScope::Animation : 0u));
     model_.SetWatchEditing(false);
     model_.SetStatusText(texts.Fetching);
-    if (reload) {
-        model_.SetAnimation(true);
-    }
     model_.ClearWatchPage();
     try {
         // A reload drops the old subtree before asking, so a lost connection leaves none.
@@ -290,11 +268,9 @@ void AgentFlows::FetchServer(agent::NodeTree::Id server, Style style) {
         if (reload) {
             if (model_.Pane().IsAlive(model_.SelectedNode()) &&
                 model_.Pane().TopLevelAncestor(model_.SelectedNode()) == server) {
-                const SelectionHold hold(model_);
-                model_.SelectNode(server);
-                model_.Notify(Change::Selection);
+                model_.MoveSelectionTo(server);
             }
-            model_.Pane().RemoveChildren(server);
+            model_.DropSubtree(server);
         }
         model_.ClearServerTexts(index);
         const std::string address = model_.Pane().Caption(server);
@@ -316,34 +292,26 @@ void AgentFlows::FetchServer(agent::NodeTree::Id server, Style style) {
             fetch(&RequestPort::FetchWatchSetting, &ManagerModel::SetSettingText);
         model_.SetStatusText(texts.Loading);
         if (!reload) {
-            model_.Pane().RemoveChildren(server);
+            model_.DropSubtree(server);
         }
         BuildSubtree(server, now);
         model_.ShowWatchSetting(server, now);
         model_.SetLogTabVisible(true);
     } catch (const std::exception&) {
-        EndBusy();
+        busy.End();
         model_.Ui().ShowMessage(ManagerModel::CommunicationFailureText());
         return;
     }
     model_.SetWatchEditing(true);
     model_.SetProgress(0);
     model_.SetStatusText(texts.Done);
-    EndBusy();
 }
 
 void AgentFlows::BuildSubtree(agent::NodeTree::Id server, std::size_t index) {
     agent::TreeProgress progress;
     progress.changed = [this](int position) { model_.SetProgress(position); };
     const SelectionHold hold(model_);
-    agent::BuildServerSubtree(model_.Pane(), server, model_.Servers().Entry(index).TreeText,
-                              progress);
-}
-
-void AgentFlows::EndBusy() {
-    model_.SetAnimation(false);
-    model_.SetMainWindowEnabled(true);
-    model_.Ui().SetBusyCursor(false);
+    model_.BuildSubtree(server, index, progress);
 }
 
 }  // namespace kv::app

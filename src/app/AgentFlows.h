@@ -60,10 +60,9 @@ private:
     // with `failure` saying why not (the dialog shows it once enabled again).
     std::optional<std::size_t> TestNewServer(const std::string& address, std::string& failure);
     void ShowAddedServer(std::size_t index);
-    void BeginSettingFetch();
-    void EndSettingFetch();
-    // Window enabled, normal cursor, animation off.
-    void EndBusy();
+    // A setting fetch with the grid's focus and the busy pattern around it; its failure
+    // goes to the error report.
+    void RunSettingFetch(const std::function<void()>& fetch);
 
     ManagerModel& model_;
     agent::Discovery discovery_;

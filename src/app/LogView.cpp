@@ -9,8 +9,8 @@
 
 namespace kv::app {
 
-LogView::LogView(RequestGate& requests, std::function<void(ChangeMask)> notify)
-    : requests_(requests), notify_(std::move(notify)) {}
+LogView::LogView(RequestGate& requests, ServerTable& table, std::function<void(ChangeMask)> notify)
+    : requests_(requests), table_(table), notify_(std::move(notify)) {}
 
 const std::array<std::string, 4>& LogView::Choices() {
     static const std::array<std::string, 4> choices{text::Sjis("最新"), text::Sjis("一日前"),
@@ -23,8 +23,7 @@ void LogView::Clear() {
     notify_(static_cast<ChangeMask>(Change::LogText));
 }
 
-void LogView::Show(store::ServerList& servers, std::size_t index,
-                   const std::optional<std::string>& logPath, bool scroll,
+void LogView::Show(std::size_t index, const std::optional<std::string>& logPath, bool scroll,
                    const std::function<std::uint64_t()>& shownKey) {
     index_ = 0;
     notify_(static_cast<ChangeMask>(Change::LogIndex));
@@ -38,7 +37,7 @@ void LogView::Show(store::ServerList& servers, std::size_t index,
             // An undated name leaves the choices to their captions.
         }
     }
-    const store::TServerTree& entry = servers.Entry(index);
+    const store::TServerTree& entry = table_.Servers().Entry(index);
     if (entry.CachedLog) {
         text_ = agent::PrepareFileViewText(*entry.CachedLog);
     } else if (!known) {
@@ -48,11 +47,9 @@ void LogView::Show(store::ServerList& servers, std::size_t index,
         std::string reply = requests_.FetchFileView(entry.IPAddress, *logPath);
         // The entry may have moved while the log was on its way, and the pages may show
         // another server by now: then the log is only kept for later.
-        const std::optional<std::size_t> now = servers.IndexOfKey(key);
-        if (!now) {
+        if (!table_.CacheLog(key, reply)) {
             return;
         }
-        servers.Entry(*now).CachedLog = reply;
         if (shownKey() != key) {
             return;
         }

@@ -9,7 +9,7 @@
 
 #include "app/ModelObserver.h"
 #include "app/RequestGate.h"
-#include "store/ServerList.h"
+#include "app/ServerTable.h"
 
 namespace kv::app {
 
@@ -18,7 +18,7 @@ namespace kv::app {
 // fetch that comes with showing a setting throws for the caller to report.
 class LogView {
 public:
-    LogView(RequestGate& requests, std::function<void(ChangeMask)> notify);
+    LogView(RequestGate& requests, ServerTable& table, std::function<void(ChangeMask)> notify);
 
     // "最新", "一日前", "二日前", "三日前"
     static const std::array<std::string, 4>& Choices();
@@ -30,8 +30,7 @@ public:
     void Clear();
     // Shows entry `index`'s log: the cached one, or fetched from its Agent and cached.
     // `shownKey` tells after the wait whether the pages still show that entry.
-    void Show(store::ServerList& servers, std::size_t index,
-              const std::optional<std::string>& logPath, bool scroll,
+    void Show(std::size_t index, const std::optional<std::string>& logPath, bool scroll,
               const std::function<std::uint64_t()>& shownKey);
     // The user's choice of day for `address`'s log.
     void ChooseDay(std::size_t day, const std::string& address,
@@ -39,6 +38,7 @@ public:
 
 private:
     RequestGate& requests_;
+    ServerTable& table_;
     std::function<void(ChangeMask)> notify_;
     std::string text_;
     std::size_t index_ = 0;

@@ -34,10 +34,11 @@ const std::string& ManagerModel::ManualUrl() {
 ManagerModel::ManagerModel(UserPort& ui, std::string dataDir)
     : ui_(ui),
       dataDir_(std::move(dataDir)),
+      table_([this](ChangeMask what) { Notify(what); }),
       pages_(ui, [this](ChangeMask what) { Notify(what); }),
-      log_(requests_, [this](ChangeMask what) { Notify(what); }),
+      log_(requests_, table_, [this](ChangeMask what) { Notify(what); }),
       paneActions_(*this),
-      settings_(*this) {
+      settings_(*this, table_) {
     enabled_.fill(true);
     ApplyEnablingRule(UiEvent::Start, enabled_);
 }
@@ -92,22 +93,16 @@ void ManagerModel::FormCreate() {
     try {
         pages_.Clear();
         page_ = Page::Watch;
-        servers_.Load(ServerListPath());
+        table_.Load(ServerListPath());
         serverListFile_.Remember({ServerListPath()});
         settings::DefaultSetting loaded = settings_.LoadDefaults(dataDir_);
-        pane_.Clear();
+        table_.ListInPane();
         selected_ = agent::NodeTree::kNone;
-        for (std::size_t i = 0; i < servers_.Count(); ++i) {
-            store::TServerTree& entry = servers_.Entry(i);
-            const agent::Picture picture =
-                i == 0 ? agent::Picture::DefaultSetting : agent::Picture::ServerNotLoaded;
-            pane_.Append(agent::NodeTree::kNone, entry.IPAddress, picture, picture);
-            if (i == 0) {
-                currentServer_ = entry.IPAddress;
-                pages_.ShowDefault(entry.Key, loaded.Rows, std::move(loaded.Mail),
-                                   entry.ServerName);
-                entry.SettingText = std::move(loaded.SettingText);
-            }
+        if (Servers().Count() > 0) {
+            const store::TServerTree& entry = Servers().Entry(0);
+            currentServer_ = entry.IPAddress;
+            pages_.ShowDefault(entry.Key, loaded.Rows, std::move(loaded.Mail), entry.ServerName);
+            table_.StoreEditedSetting(0, std::move(loaded.SettingText));
         }
     } catch (const std::exception&) {
         // The window opens with what was prepared so far.
@@ -190,60 +185,11 @@ void ManagerModel::InstallFlow(CommandId id, std::function<void()> flow) {
 
 // ---- State ---------------------------------------------------------------------------
 
-agent::NodeTree::Id ManagerModel::ServerNode(std::size_t index) const {
-    const std::vector<agent::NodeTree::Id>& top = pane_.Children(agent::NodeTree::kNone);
-    return index < top.size() ? top[index] : agent::NodeTree::kNone;
-}
-
-bool ManagerModel::IsLoaded(agent::NodeTree::Id node) const {
-    return pane_.IsAlive(node) && pane_.PictureOf(node) == agent::Picture::ServerLoaded;
-}
-
-bool ManagerModel::IsDefaultNode(agent::NodeTree::Id node) const {
-    return pane_.IsAlive(node) && pane_.PictureOf(node) == agent::Picture::DefaultSetting;
-}
-
-bool ManagerModel::IsFileNode(agent::NodeTree::Id node) const {
-    return pane_.IsAlive(node) && pane_.PictureOf(node) == agent::Picture::File;
-}
-
-void ManagerModel::MarkLoaded(agent::NodeTree::Id node) {
-    pane_.SetPictures(node, agent::Picture::ServerLoaded, agent::Picture::ServerLoaded);
-    Notify(Change::PanePictures);
-}
-
-void ManagerModel::ClearServerTexts(std::size_t index) {
-    store::TServerTree& entry = servers_.Entry(index);
-    entry.TreeText.clear();
-    entry.SettingText.clear();
-    Notify(Change::Servers);
-}
-
 void ManagerModel::AddDiscoveredServers(
     const std::function<std::vector<std::size_t>(store::ServerList&)>& admit) {
-    const std::vector<std::size_t> added = admit(servers_);
-    if (added.empty()) {
-        return;
+    if (table_.AddDiscovered(admit)) {
+        Raise({UiEvent::ServerDiscovered});
     }
-    for (const std::size_t index : added) {
-        const store::TServerTree& entry = servers_.Entry(index);
-        pane_.Append(agent::NodeTree::kNone, entry.IPAddress, agent::Picture::ServerNotLoaded,
-                     agent::Picture::ServerNotLoaded);
-    }
-    Raise({UiEvent::ServerDiscovered});
-    Notify(Change::Servers);
-}
-
-void ManagerModel::SetTreeText(std::size_t index, std::string text) {
-    servers_.Entry(index).TreeText = std::move(text);
-    Notify(Change::Servers);
-}
-
-void ManagerModel::SetSettingText(std::size_t index, std::string text) {
-    store::TServerTree& entry = servers_.Entry(index);
-    entry.SettingText = std::move(text);
-    entry.CachedLog.reset();
-    Notify(Change::Servers);
 }
 
 void ManagerModel::SetLogTabVisible(bool visible) {
@@ -288,6 +234,13 @@ void ManagerModel::SetCurrentServer(std::string address) {
     Notify(Change::CurrentServer);
 }
 
+void ManagerModel::MoveSelectionTo(agent::NodeTree::Id node) {
+    SuspendSelectionReaction();
+    SelectNode(node);
+    ResumeSelectionReaction();
+    Notify(Change::Selection);
+}
+
 void ManagerModel::SuspendSelectionReaction() {
     ++selectionSuspended_;
 }
@@ -305,13 +258,13 @@ void ManagerModel::SelectNode(agent::NodeTree::Id node) {
         return;
     }
     const agent::NodeTree::Id previous = selected_;
-    selected_ = pane_.IsAlive(node) ? node : agent::NodeTree::kNone;
+    selected_ = Pane().IsAlive(node) ? node : agent::NodeTree::kNone;
     if (selectionSuspended_ > 0 || selected_ == agent::NodeTree::kNone) {
         return;
     }
-    const agent::NodeTree::Id server = pane_.TopLevelAncestor(selected_);
-    const std::size_t index = pane_.Row(server);
-    if (pane_.Caption(server) == currentServer_) {
+    const agent::NodeTree::Id server = Pane().TopLevelAncestor(selected_);
+    const std::size_t index = Pane().Row(server);
+    if (Pane().Caption(server) == currentServer_) {
         return;
     }
     if (requests_.Waiting()) {
@@ -322,13 +275,13 @@ void ManagerModel::SelectNode(agent::NodeTree::Id node) {
         return;
     }
     CaptureShownSetting();
-    SetCurrentServer(pane_.Caption(server));
+    SetCurrentServer(Pane().Caption(server));
     ClearWatchPage();
-    const bool known = index < servers_.Count();
+    const bool known = index < Servers().Count();
     const bool isDefault = IsDefaultNode(server);
     if (!IsLoaded(server) && !isDefault) {
         SetWatchEditing(false);
-        SetServerNameText(known ? servers_.Entry(index).ServerName : std::string());
+        SetServerNameText(known ? Servers().Entry(index).ServerName : std::string());
         Raise({UiEvent::NotFetchedSelected});
         return;
     }
@@ -360,7 +313,8 @@ void ManagerModel::ReplaceRows(const std::vector<settings::WatchRow>& rows) {
 void ManagerModel::SetWatchEditing(bool enabled) {
     watchEditing_ = enabled;
     pages_.SetCurrentCell(1, enabled ? 1 : 2);
-    const UiEvent list = servers_.Count() > 1 ? UiEvent::ServersListed : UiEvent::OnlyDefaultListed;
+    const UiEvent list =
+        Servers().Count() > 1 ? UiEvent::ServersListed : UiEvent::OnlyDefaultListed;
     if (!enabled) {
         Raise({UiEvent::EditingOff, list});
     } else if (page_ == Page::Message) {
@@ -372,10 +326,12 @@ void ManagerModel::SetWatchEditing(bool enabled) {
 }
 
 void ManagerModel::ShowWatchSetting(agent::NodeTree::Id serverNode, std::size_t index) {
-    const WatchPages::Shown shown = pages_.Show(servers_.Entry(index), index == 0);
+    WatchPages::Shown shown = pages_.Show(Servers().Entry(index), index == 0);
+    if (shown.ServerName) {
+        table_.Rename(index, std::move(*shown.ServerName));
+    }
     if (shown.HasLogLine) {
-        log_.Show(servers_, index, shown.LogPath, page_ == Page::Log,
-                  [this] { return pages_.ShownKey(); });
+        log_.Show(index, shown.LogPath, page_ == Page::Log, [this] { return pages_.ShownKey(); });
     }
     if (!IsLoaded(serverNode) && !IsDefaultNode(serverNode)) {
         MarkLoaded(serverNode);
@@ -386,13 +342,20 @@ void ManagerModel::ShowWatchSetting(agent::NodeTree::Id serverNode, std::size_t 
 }
 
 void ManagerModel::CaptureShownSetting() {
-    if (const auto index = servers_.IndexOfKey(pages_.ShownKey())) {
-        pages_.Capture(servers_.Entry(*index));
+    if (const auto index = Servers().IndexOfKey(pages_.ShownKey())) {
+        CaptureWatchSetting(*index);
     }
 }
 
 bool ManagerModel::CaptureWatchSetting(std::size_t index) {
-    return index < servers_.Count() && pages_.Capture(servers_.Entry(index));
+    if (index >= Servers().Count()) {
+        return false;
+    }
+    std::optional<std::string> text = pages_.Capture(Servers().Entry(index));
+    if (text) {
+        table_.StoreEditedSetting(index, std::move(*text));
+    }
+    return text.has_value();
 }
 
 // ---- Frame actions -------------------------------------------------------------------
@@ -452,15 +415,15 @@ void ManagerModel::RunFlow(CommandId id) {
 }
 
 void ManagerModel::DeleteSelectedServer() {
-    if (!pane_.IsAlive(selected_)) {
+    if (!Pane().IsAlive(selected_)) {
         return;
     }
-    const agent::NodeTree::Id server = pane_.TopLevelAncestor(selected_);
+    const agent::NodeTree::Id server = Pane().TopLevelAncestor(selected_);
     if (IsDefaultNode(server)) {
         return;
     }
-    const std::size_t index = pane_.Row(server);
-    const std::string caption = pane_.Caption(server);
+    const std::size_t index = Pane().Row(server);
+    const std::string caption = Pane().Caption(server);
     if (!ui_.ConfirmOkCancel(text::Sjis("サーバ一覧から ") + caption +
                              text::Sjis("を削除します。\r\nよろしいですか？"))) {
         return;
@@ -468,19 +431,16 @@ void ManagerModel::DeleteSelectedServer() {
     // The pages shown belong to the first entry of the current address. When that is the
     // deleted one they go with it: capturing them later would put them into another entry
     // of the same address.
-    if (servers_.IndexOf(currentServer_) == index) {
+    if (Servers().IndexOf(currentServer_) == index) {
         currentServer_.clear();
     }
-    if (index < servers_.Count()) {
-        servers_.Delete(index);
-    }
-    const std::size_t count = pane_.ChildCount(agent::NodeTree::kNone);
+    const std::size_t count = Pane().ChildCount(agent::NodeTree::kNone);
     const agent::NodeTree::Id neighbour = index + 1 < count ? ServerNode(index + 1)
                                           : index > 0       ? ServerNode(index - 1)
                                                             : agent::NodeTree::kNone;
-    pane_.Remove(server);
     selected_ = agent::NodeTree::kNone;
-    Notify(Change::Servers | Change::Selection | Change::CurrentServer);
+    table_.Remove(server);
+    Notify(Change::Selection | Change::CurrentServer);
     SelectNode(neighbour);
     Notify(Change::Selection);
 }
@@ -491,7 +451,7 @@ std::string ManagerModel::ServerListPath() const {
 
 bool ManagerModel::SaveServerList() {
     const std::string path = ServerListPath();
-    return serverListFile_.Save(ui_, path, {path}, [&] { servers_.Save(path); });
+    return serverListFile_.Save(ui_, path, {path}, [&] { table_.Save(path); });
 }
 
 }  // namespace kv::app

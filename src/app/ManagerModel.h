@@ -18,12 +18,12 @@
 #include "app/ModelObserver.h"
 #include "app/PaneActions.h"
 #include "app/RequestGate.h"
+#include "app/ServerTable.h"
 #include "app/SettingCommands.h"
 #include "app/StatusLayout.h"
 #include "app/UserPort.h"
 #include "app/WatchPages.h"
 #include "settings/FetchAndSave.h"
-#include "store/ServerList.h"
 
 namespace kv::app {
 
@@ -61,9 +61,6 @@ public:
     UserPort& Ui() const { return ui_; }
     void AddObserver(ModelObserver* observer);
     void RemoveObserver(ModelObserver* observer);
-    // Tells observers about a change.
-    void Notify(ChangeMask what);
-    void Notify(Change what) { Notify(static_cast<ChangeMask>(what)); }
 
     // ---- Life of the window --------------------------------------------------------
     // Loads the three local tables, fills the server table and the pane and shows the
@@ -93,12 +90,10 @@ public:
     SettingCommands& Settings() { return settings_; }
 
     // ---- State the window shows -----------------------------------------------------
-    const store::ServerList& Servers() const { return servers_; }
-    store::ServerList& Servers() { return servers_; }
-    const agent::NodeTree& Pane() const { return pane_; }
-    agent::NodeTree& Pane() { return pane_; }
+    const store::ServerList& Servers() const { return table_.Servers(); }
+    const agent::NodeTree& Pane() const { return table_.Pane(); }
     // The i-th top-level node (the node of entry i), or kNone.
-    agent::NodeTree::Id ServerNode(std::size_t index) const;
+    agent::NodeTree::Id ServerNode(std::size_t index) const { return table_.ServerNode(index); }
     agent::NodeTree::Id SelectedNode() const { return selected_; }
     const std::string& CurrentServer() const { return currentServer_; }
     const WatchGrid& Grid() const { return pages_.Grid(); }
@@ -199,25 +194,55 @@ public:
     void SetMainWindowEnabled(bool enabled);
     void SetCurrentServer(std::string address);
     void SetServerNameText(std::string text) { pages_.SetServerNameText(std::move(text)); }
+    // The selection moves to `node` and the pane shows it; nothing else follows, as the
+    // flow that moves it shows what it needs itself.
+    void MoveSelectionTo(agent::NodeTree::Id node);
     // While suspended, SelectNode only records the selection.
     void SuspendSelectionReaction();
     void ResumeSelectionReaction();
-    bool IsLoaded(agent::NodeTree::Id node) const;
-    bool IsDefaultNode(agent::NodeTree::Id node) const;
-    bool IsFileNode(agent::NodeTree::Id node) const;
-    void MarkLoaded(agent::NodeTree::Id node);
+    bool IsLoaded(agent::NodeTree::Id node) const { return table_.IsLoaded(node); }
+    bool IsDefaultNode(agent::NodeTree::Id node) const { return table_.IsDefaultNode(node); }
+    bool IsFileNode(agent::NodeTree::Id node) const { return table_.IsFileNode(node); }
+
+    // ---- Changes of the server table and the pane; each tells the observers -----------
+    // The view that follows the pane's rows (nullptr: none).
+    void ObservePane(agent::NodeTree::Observer* observer) { table_.ObservePane(observer); }
+    void MarkLoaded(agent::NodeTree::Id node) { table_.MarkLoaded(node); }
     // Discovery: `admit` adds the Agents that answered to the table and returns their
     // rows; each becomes a server node not yet loaded. Safe while a request waits: rows
     // are only appended, and the table's storage never moves.
     void AddDiscoveredServers(
         const std::function<std::vector<std::size_t>(store::ServerList&)>& admit);
+    // The add-server dialog's connection test of `address` and, when it passes, the new
+    // entry, which gets its node from AppendLoadedServerNode once shown.
+    agent::AddServerCheck::Result TryAddServer(agent::AddServerCheck::Fetchers fetchers,
+                                               std::string_view address) {
+        return table_.TryAdd(std::move(fetchers), address);
+    }
+    agent::NodeTree::Id AppendLoadedServerNode(std::size_t index) {
+        return table_.AppendLoadedNode(index);
+    }
     // A fetch of entry `index`: its texts emptied before the requests, then each reply
     // (a new setting drops the cached log).
-    void ClearServerTexts(std::size_t index);
-    void SetTreeText(std::size_t index, std::string text);
-    void SetSettingText(std::size_t index, std::string text);
+    void ClearServerTexts(std::size_t index) { table_.ClearTexts(index); }
+    void SetTreeText(std::size_t index, std::string text) {
+        table_.SetTreeText(index, std::move(text));
+    }
+    void SetSettingText(std::size_t index, std::string text) {
+        table_.SetSettingText(index, std::move(text));
+    }
+    // Entry `index`'s tree text as `server`'s subtree; a bad tree text throws after the
+    // root directory node was added.
+    void BuildSubtree(agent::NodeTree::Id server, std::size_t index,
+                      agent::TreeProgress& progress) {
+        table_.BuildSubtree(server, index, progress);
+    }
+    void DropSubtree(agent::NodeTree::Id server) { table_.DropSubtree(server); }
 
 private:
+    // Tells observers about a change.
+    void Notify(ChangeMask what);
+    void Notify(Change what) { Notify(static_cast<ChangeMask>(what)); }
     void ApplyConnection();
 
     UserPort& ui_;
@@ -226,8 +251,7 @@ private:
     std::string dataDir_;
     ChangedFiles serverListFile_;
 
-    store::ServerList servers_;
-    agent::NodeTree pane_;
+    ServerTable table_;
     agent::NodeTree::Id selected_ = agent::NodeTree::kNone;
     int selectionSuspended_ = 0;
     std::string currentServer_;

@@ -32,6 +32,11 @@ store::TMlb2 CsvTable() {
     return table;
 }
 
+const std::string& DefaultFilesKeptText() {
+    static const std::string text = text::Sjis("デフォルト設定はファイルに保存されませんでした。");
+    return text;
+}
+
 }  // namespace
 
 settings::DefaultSetting SettingCommands::LoadDefaults(const std::string& dataDir) {
@@ -78,16 +83,15 @@ settings::FetchAndSave SettingCommands::Walks(settings::FetchAndSave::Reporter a
         [&requests](std::string_view address, const std::vector<std::string>& lines) {
             return requests.SendWatchSetting(address, lines);
         }};
-    return settings::FetchAndSave(
-        model_.Servers(), std::move(walkRequests),
-        [this, also = std::move(also)](const settings::FetchAndSave::Report& report) {
-            if (!report.Message.empty()) {
-                model_.Ui().ShowMessage(report.Message);
-            }
-            if (also) {
-                also(report);
-            }
-        });
+    return table_.Walks(std::move(walkRequests), [this, also = std::move(also)](
+                                                     const settings::FetchAndSave::Report& report) {
+        if (!report.Message.empty()) {
+            model_.Ui().ShowMessage(report.Message);
+        }
+        if (also) {
+            also(report);
+        }
+    });
 }
 
 std::vector<std::string> SettingCommands::DefaultFilePaths(const std::string& dataDir) {
@@ -95,10 +99,10 @@ std::vector<std::string> SettingCommands::DefaultFilePaths(const std::string& da
             dataDir + std::string(settings::kDefaultMailFile)};
 }
 
-void SettingCommands::SaveDefaultFiles() {
+bool SettingCommands::SaveDefaultFiles() {
     const std::vector<std::string> paths = DefaultFilePaths(model_.DataDirectory());
     // kestrelviewctl locks the pair under the rows file's lock.
-    defaultFiles_.Save(model_.Ui(), paths.front(), paths, [&] {
+    return defaultFiles_.Save(model_.Ui(), paths.front(), paths, [&] {
         settings::SaveDefaultSetting(model_.Servers().Entry(0).SettingText, rowsTable_, mailTable_,
                                      model_.DataDirectory(), hiddenDefaultRecords_);
     });
@@ -141,7 +145,7 @@ void SettingCommands::SaveAllSettings() {
     }
     model_.Ui().MoveFocus(FocusTarget::GridToolBar);
     model_.CaptureShownSetting();
-    Walks().SaveAll(LoadedServers(), [this](const std::string&) { SaveDefaultFiles(); });
+    SaveWalk(&settings::FetchAndSave::SaveAll);
 }
 
 void SettingCommands::DistributeDefault() {
@@ -155,7 +159,17 @@ void SettingCommands::DistributeDefault() {
     }
     model_.Ui().MoveFocus(FocusTarget::GridToolBar);
     model_.CaptureWatchSetting(0);
-    Walks().Distribute(LoadedServers(), [this](const std::string&) { SaveDefaultFiles(); });
+    SaveWalk(&settings::FetchAndSave::Distribute);
+}
+
+void SettingCommands::SaveWalk(void (settings::FetchAndSave::*walk)(
+    const settings::FetchAndSave::LoadedFlag&, const settings::FetchAndSave::SaveDefault&)) {
+    bool kept = false;
+    (Walks().*walk)(LoadedServers(), [&](const std::string&) { kept = !SaveDefaultFiles(); });
+    // The uploads went on without the files: the status bar says they were not written.
+    if (kept) {
+        model_.SetStatusText(DefaultFilesKeptText());
+    }
 }
 
 void SettingCommands::ImportRows() {

@@ -16,13 +16,14 @@ struct DefaultSetting;
 namespace kv::app {
 
 class ManagerModel;
+class ServerTable;
 
 // The commands that save, distribute, import and export watch settings, and the local
 // default store they write. Errors: file failures throw EInOutError for the model's error
 // report; per-server upload failures are told by the walks' messages.
 class SettingCommands {
 public:
-    explicit SettingCommands(ManagerModel& model) : model_(model) {}
+    SettingCommands(ManagerModel& model, ServerTable& table) : model_(model), table_(table) {}
 
     // Loads Kestrelview.cnf and env.csv from `dataDir` as the default setting.
     settings::DefaultSetting LoadDefaults(const std::string& dataDir);
@@ -44,12 +45,17 @@ public:
 private:
     static std::vector<std::string> DefaultFilePaths(const std::string& dataDir);
     // Writes entry 0 to Kestrelview.cnf and env.csv unless they changed on disk and the
-    // user declined to overwrite them.
-    void SaveDefaultFiles();
+    // user declined to overwrite them (false).
+    bool SaveDefaultFiles();
+    // A save walk with the default files as its first step; when the user kept the files
+    // on disk, the status bar says so once the walk is over.
+    void SaveWalk(void (settings::FetchAndSave::*walk)(const settings::FetchAndSave::LoadedFlag&,
+                                                       const settings::FetchAndSave::SaveDefault&));
     // Servers whose node is marked loaded, by row.
     std::function<bool(std::size_t)> LoadedServers() const;
 
     ManagerModel& model_;
+    ServerTable& table_;
     store::TMlb2 rowsTable_;
     store::TMlb2 mailTable_;
     std::size_t hiddenDefaultRecords_ = 0;

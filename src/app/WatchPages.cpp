@@ -62,7 +62,7 @@ void WatchPages::ShowDefault(std::uint64_t key, const std::vector<settings::Watc
     shownKey_ = key;
 }
 
-WatchPages::Shown WatchPages::Show(store::TServerTree& entry, bool isDefault) {
+WatchPages::Shown WatchPages::Show(const store::TServerTree& entry, bool isDefault) {
     SetServerNameText(entry.ServerName);
     const std::size_t lines = settings::SplitSettingLines(entry.SettingText).size();
     // Without its mail line the entry holds no setting (its last fetch failed): pages
@@ -84,11 +84,12 @@ WatchPages::Shown WatchPages::Show(store::TServerTree& entry, bool isDefault) {
         grid_.SetRow(r + 1, setting.Rows[r]);
     }
     ChangeMask changed = Change::Grid | Change::ServerName;
+    std::optional<std::string> name;
     if (lines >= 2) {
         mail_ = std::move(setting.Mail);
         serverNameText_ = setting.ServerName;
-        entry.ServerName = std::move(setting.ServerName);
-        changed = changed | Change::Mail | Change::Servers;
+        name = std::move(setting.ServerName);
+        changed = changed | Change::Mail;
     }
     notify_(changed);
     if (carried) {
@@ -101,14 +102,14 @@ WatchPages::Shown WatchPages::Show(store::TServerTree& entry, bool isDefault) {
                         std::to_string(hiddenRows_.size() + settings::kMaxWatchRows) +
                         text::Sjis("行あります。\r\n表示できるのは先頭の128行までです。"));
     }
-    return Shown{hasSetting, lines >= 1, std::move(setting.LogPath)};
+    return Shown{hasSetting, lines >= 1, std::move(setting.LogPath), std::move(name)};
 }
 
-bool WatchPages::Capture(store::TServerTree& entry) {
+std::optional<std::string> WatchPages::Capture(const store::TServerTree& entry) {
     // Pages that show no setting of this entry (never fetched, or the fetch failed) would
     // become a setting the user never saw: posted, it would wipe the Agent's rows.
     if (entry.Key != shownKey_ || shownKey_ == 0) {
-        return false;
+        return std::nullopt;
     }
     std::vector<settings::WatchRow> rows = grid_.LeadingRows();
     if (!hiddenRows_.empty() && !hiddenRowsKept_) {
@@ -133,8 +134,7 @@ bool WatchPages::Capture(store::TServerTree& entry) {
             text += "\"" + log.front() + "\"\r\n";
         }
     }
-    entry.SettingText = std::move(text);
-    return true;
+    return text;
 }
 
 void WatchPages::ReplaceRows(const std::vector<settings::WatchRow>& rows) {

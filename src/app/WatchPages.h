@@ -41,14 +41,15 @@ public:
         bool HasSetting = false;  // a mail line: the pages may be edited and captured
         bool HasLogLine = false;  // any line at all: the last one names the log
         std::optional<std::string> LogPath;
+        // The name of the mail line, which becomes the entry's server name.
+        std::optional<std::string> ServerName;
     };
-    // Shows `entry`'s setting text; the name of its mail line becomes the entry's server
-    // name. A text without a mail line is no setting (its fetch failed): shown empty and
-    // never captured.
-    Shown Show(store::TServerTree& entry, bool isDefault);
-    // Builds `entry`'s setting text from the pages when they show it; false otherwise.
+    // Shows `entry`'s setting text. A text without a mail line is no setting (its fetch
+    // failed): shown empty and never captured.
+    Shown Show(const store::TServerTree& entry, bool isDefault);
+    // `entry`'s setting text built from the pages when they show it; nothing otherwise.
     // Rows beyond the grid are kept unless the user agrees, once per display, to drop them.
-    bool Capture(store::TServerTree& entry);
+    std::optional<std::string> Capture(const store::TServerTree& entry);
     // Imported rows replace the grid's, for the entry shown; the mail page is emptied.
     void ReplaceRows(const std::vector<settings::WatchRow>& rows);
     void SetServerNameText(std::string text);

@@ -21,6 +21,7 @@
 
 #include "app/ManagerModel.h"
 #include "ui/BusyAnimation.h"
+#include "ui/ConnectionPane.h"
 #include "ui/FileViewWindow.h"
 #include "ui/LogPage.h"
 #include "ui/MailPage.h"
@@ -38,10 +39,6 @@
 namespace kv::ui {
 
 namespace {
-
-std::size_t Slot(app::CommandId id) {
-    return static_cast<std::size_t>(id);
-}
 
 bool IsCellCommand(app::CommandId id) {
     return id == app::CommandId::CellCut || id == app::CommandId::CellCopy ||
@@ -65,11 +62,6 @@ void SetTextKeepingCaret(QLineEdit* edit, const QString& text) {
     }
 }
 
-const QString kUser = QStringLiteral("User");
-const QString kPassword = QStringLiteral("Password");
-const QString kPort = QStringLiteral("Port");
-constexpr int kPortDigits = 5;
-
 }  // namespace
 
 MainWindow::MainWindow(app::ManagerModel& model, QWidget* parent)
@@ -79,7 +71,8 @@ MainWindow::MainWindow(app::ManagerModel& model, QWidget* parent)
     setWindowIcon(QIcon(QStringLiteral(":/kestrelview.png")));
     resize(app::StatusLayout::kWindowWidth, app::StatusLayout::kWindowHeight);
 
-    BuildMenus();
+    menuBar()->setObjectName(QStringLiteral("MainMenu1"));
+    actions_.BuildMenus(menuBar(), [this](app::CommandId id) { RunCommand(id); });
     mainBar_ = BuildToolBar("ToolBar1", app::MainToolBarLayout());
     addToolBar(Qt::TopToolBarArea, mainBar_);
 
@@ -101,8 +94,9 @@ MainWindow::MainWindow(app::ManagerModel& model, QWidget* parent)
     status_ = new StatusBar(this);
     setStatusBar(status_);
 
-    treePopup_ = BuildPopup("PopTreeMenu", app::TreePopupLayout());
-    gridPopup_ = BuildPopup("PopGridMenu", app::GridPopupLayout());
+    const CommandActions::Run runPopup = [this](app::CommandId id) { RunPopupCommand(id); };
+    treePopup_ = actions_.BuildPopup("PopTreeMenu", app::TreePopupLayout(), runPopup);
+    gridPopup_ = actions_.BuildPopup("PopGridMenu", app::GridPopupLayout(), runPopup);
     ConnectEditors();
 
     model_.AddObserver(this);
@@ -116,29 +110,6 @@ MainWindow::~MainWindow() {
 }
 
 // ---- Building ------------------------------------------------------------------------
-
-void MainWindow::BuildMenus() {
-    menuBar()->setObjectName(QStringLiteral("MainMenu1"));
-    for (const app::MenuLayout& layout : app::MainMenuLayout()) {
-        QMenu* menu = menuBar()->addMenu(FromSjis(layout.Caption));
-        for (const app::BarItem& item : layout.Items) {
-            if (item.Separator) {
-                menu->addSeparator();
-                continue;
-            }
-            const app::CommandInfo& info = app::CommandFor(item.Id);
-            auto* action = new QAction(FromSjis(info.MenuCaption), this);
-            action->setObjectName(QString::fromStdString(info.MenuName));
-            if (!info.Accelerator.empty()) {
-                action->setShortcut(QKeySequence(QString::fromStdString(info.Accelerator)));
-                action->setShortcutContext(Qt::WindowShortcut);
-            }
-            connect(action, &QAction::triggered, this, [this, id = item.Id] { RunCommand(id); });
-            menu->addAction(action);
-            menuEntries_[Slot(item.Id)] = action;
-        }
-    }
-}
 
 QToolBar* MainWindow::BuildToolBar(const char* name, const std::vector<app::BarItem>& items) {
     auto* bar = new QToolBar(this);
@@ -159,22 +130,7 @@ QToolBar* MainWindow::BuildToolBar(const char* name, const std::vector<app::BarI
         bar->addWidget(serverName_);
         bar->addSeparator();
     }
-    for (const app::BarItem& item : items) {
-        if (item.Separator) {
-            bar->addSeparator();
-            continue;
-        }
-        const app::CommandInfo& info = app::CommandFor(item.Id);
-        auto* action = new QAction(
-            QIcon(QStringLiteral(":/tools/%1.png").arg(QString::fromStdString(info.Icon))),
-            FromSjis(info.Hint), this);
-        action->setObjectName(QString::fromStdString(info.ButtonName));
-        action->setToolTip(FromSjis(info.Hint));
-        connect(action, &QAction::triggered, this, [this, id = item.Id] { RunCommand(id); });
-        bar->addAction(action);
-        bar->widgetForAction(action)->setObjectName(QString::fromStdString(info.ButtonName));
-        buttons_[Slot(item.Id)] = action;
-    }
+    actions_.AddButtons(bar, items, [this](app::CommandId id) { RunCommand(id); });
     return bar;
 }
 
@@ -187,18 +143,15 @@ QWidget* MainWindow::BuildLeftPane() {
     layout->setSpacing(0);
 
     tree_ = new ServerTreeView(pane);
-    treeModel_ = new ServerTreeModel(model_.Pane(), this);
+    treeModel_ = new ServerTreeModel(
+        model_.Pane(),
+        [this](agent::NodeTree::Observer* observer) { model_.ObservePane(observer); }, this);
     tree_->setModel(treeModel_);
     treeFilter_ = new PaneFilterBox(model_, *tree_, *treeModel_, pane);
     layout->addWidget(treeFilter_);
     layout->addWidget(tree_, 1);
 
-    network_ = new PropertyGrid(pane);
-    network_->setObjectName(QStringLiteral("GrdNetwork"));
-    network_->setFixedHeight(kNetworkGridHeight);
-    network_->AddItem(kUser, QStringLiteral("ユーザ名"), {});
-    network_->AddItem(kPassword, QStringLiteral("パスワード"), {});
-    network_->AddItem(kPort, QStringLiteral("ポート"), {}, kPortDigits);
+    network_ = new ConnectionPane(model_, pane);
     layout->addWidget(network_);
     return pane;
 }
@@ -234,36 +187,6 @@ QWidget* MainWindow::BuildRightPanel() {
     return panel;
 }
 
-QMenu* MainWindow::BuildPopup(const char* name, const std::vector<app::BarItem>& items) {
-    auto* menu = new QMenu(this);
-    menu->setObjectName(QString::fromLatin1(name));
-    for (const app::BarItem& item : items) {
-        if (item.Separator) {
-            menu->addSeparator();
-            continue;
-        }
-        const app::CommandInfo& info = app::CommandFor(item.Id);
-        QAction* action = menu->addAction(FromSjis(info.PopupCaption));
-        if (info.PopupControl) {
-            action->setObjectName(QString::fromUtf8(app::ControlName(*info.PopupControl)));
-            popupEntries_.emplace_back(action, *info.PopupControl);
-        }
-        if (!info.Accelerator.empty()) {
-            // Shown in the menu; the cell editor handles the keys itself.
-            action->setShortcut(QKeySequence(QString::fromStdString(info.Accelerator)));
-            action->setShortcutContext(Qt::WidgetShortcut);
-        }
-        connect(action, &QAction::triggered, this, [this, id = item.Id] {
-            if (IsCellCommand(id)) {
-                grid_->RunCellCommand(id);
-            } else {
-                RunCommand(id);
-            }
-        });
-    }
-    return menu;
-}
-
 void MainWindow::ConnectEditors() {
     connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
@@ -295,19 +218,6 @@ void MainWindow::ConnectEditors() {
             EditMailField(mail_->Body());
         }
     });
-
-    connect(network_, &PropertyGrid::ValueChanged, this,
-            [this](const QString& name, const QString&, const QString& text) {
-                const std::string bytes = ToSjis(text).value_or(std::string());
-                if (name == kUser) {
-                    model_.ChangeUser(bytes);
-                } else if (name == kPassword) {
-                    model_.ChangePassword(bytes);
-                } else {
-                    model_.ChangePort(bytes);
-                }
-                RefreshConnection();
-            });
 }
 
 void MainWindow::CentreOnScreen() {
@@ -318,18 +228,22 @@ void MainWindow::CentreOnScreen() {
     }
 }
 
-QAction* MainWindow::ButtonAction(app::CommandId id) const {
-    return buttons_[Slot(id)];
-}
-
-QAction* MainWindow::MenuAction(app::CommandId id) const {
-    return menuEntries_[Slot(id)];
+PropertyGrid* MainWindow::Network() const {
+    return network_;
 }
 
 // ---- User actions --------------------------------------------------------------------
 
 void MainWindow::RunCommand(app::CommandId id) {
     model_.Execute(id);
+}
+
+void MainWindow::RunPopupCommand(app::CommandId id) {
+    if (IsCellCommand(id)) {
+        grid_->RunCellCommand(id);
+    } else {
+        RunCommand(id);
+    }
 }
 
 void MainWindow::OpenTreePopupAt(const QPoint& globalPos) {
@@ -451,7 +365,7 @@ void MainWindow::ModelChanged(app::ChangeMask what) {
         logChoice_->setCurrentIndex(static_cast<int>(model_.LogIndex()));
     }
     if (app::Has(what, app::Change::Connection)) {
-        RefreshConnection();
+        network_->Refresh();
     }
     if (app::Has(what, app::Change::Layout)) {
         const app::StatusLayout& layout = model_.Layout();
@@ -472,17 +386,7 @@ void MainWindow::ModelChanged(app::ChangeMask what) {
 }
 
 void MainWindow::RefreshEnabling() {
-    for (const app::CommandInfo& info : app::CommandTable()) {
-        if (QAction* button = buttons_[Slot(info.Id)]; button && info.ButtonControl) {
-            button->setEnabled(model_.IsEnabled(*info.ButtonControl));
-        }
-        if (QAction* entry = menuEntries_[Slot(info.Id)]; entry && info.MenuControl) {
-            entry->setEnabled(model_.IsEnabled(*info.MenuControl));
-        }
-    }
-    for (const auto& [action, control] : popupEntries_) {
-        action->setEnabled(model_.IsEnabled(control));
-    }
+    actions_.RefreshEnabling(model_);
     pages_->setEnabled(model_.IsEnabled(app::Control::PagWatch));
     logChoice_->setEnabled(model_.IsEnabled(app::Control::ValLogIndex));
     const bool editing = model_.WatchEditing();
@@ -505,13 +409,6 @@ void MainWindow::RefreshMail() {
         mail_->Body()->setPlainText(body);
     }
     following_ = wasFollowing;
-}
-
-void MainWindow::RefreshConnection() {
-    const agent::ConnectionSettings& connection = model_.Connection();
-    network_->SetValue(kUser, FromSjis(connection.User()));
-    network_->SetValue(kPassword, FromSjis(connection.Password()));
-    network_->SetValue(kPort, FromSjis(connection.PortText()));
 }
 
 void MainWindow::RefreshSelection() {

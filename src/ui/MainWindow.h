@@ -1,8 +1,6 @@
 #pragma once
 
-#include <array>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include <QList>
@@ -11,6 +9,7 @@
 #include "app/CommandTable.h"
 #include "app/ModelObserver.h"
 #include "app/UserPort.h"
+#include "ui/CommandActions.h"
 
 class QAction;
 class QComboBox;
@@ -26,6 +25,7 @@ class ManagerModel;
 
 namespace kv::ui {
 
+class ConnectionPane;
 class FileViewWindow;
 class LogPage;
 class MailPage;
@@ -45,7 +45,6 @@ class MainWindow : public QMainWindow, private app::ModelObserver {
 public:
     static constexpr int kToolBarHeight = 26;
     static constexpr int kServerNameWidth = 145;
-    static constexpr int kNetworkGridHeight = 53;
     static constexpr QPoint kTreePopupOffset{8, -10};
 
     explicit MainWindow(app::ManagerModel& model, QWidget* parent = nullptr);
@@ -57,8 +56,8 @@ public:
     const QList<FileViewWindow*>& FileViews() const { return fileViews_; }
 
     // The tool button's and the main menu entry's action of a command (null if none).
-    QAction* ButtonAction(app::CommandId id) const;
-    QAction* MenuAction(app::CommandId id) const;
+    QAction* ButtonAction(app::CommandId id) const { return actions_.Button(id); }
+    QAction* MenuAction(app::CommandId id) const { return actions_.MenuEntry(id); }
     QMenu* TreePopup() const { return treePopup_; }
     QMenu* GridPopup() const { return gridPopup_; }
     ServerTreeView* Tree() const { return tree_; }
@@ -69,7 +68,7 @@ public:
     QTabWidget* Pages() const { return pages_; }
     SjisTextView* Log() const { return log_; }
     QComboBox* LogChoice() const { return logChoice_; }
-    PropertyGrid* Network() const { return network_; }
+    PropertyGrid* Network() const;
     StatusBar* Status() const { return status_; }
     QSplitter* Splitter() const { return splitter_; }
     QLineEdit* ServerName() const { return serverName_; }
@@ -84,27 +83,25 @@ protected:
 private:
     void ModelChanged(app::ChangeMask what) override;
 
-    void BuildMenus();
     QToolBar* BuildToolBar(const char* name, const std::vector<app::BarItem>& items);
     QWidget* BuildLeftPane();
     QWidget* BuildRightPanel();
-    QMenu* BuildPopup(const char* name, const std::vector<app::BarItem>& items);
     void ConnectEditors();
     void CentreOnScreen();
 
     void RunCommand(app::CommandId id);
+    // A popup entry: the cell editor's own commands go to the grid.
+    void RunPopupCommand(app::CommandId id);
     void SetInputEnabled(bool enabled);
     void RefreshEnabling();
     void RefreshMail();
-    void RefreshConnection();
     void RefreshSelection();
     void RefreshLogText();
     void ScrollLogToEnd();
     void EditMailField(QWidget* field);
 
     app::ManagerModel& model_;
-    std::array<QAction*, app::kCommandCount> buttons_{};
-    std::array<QAction*, app::kCommandCount> menuEntries_{};
+    CommandActions actions_{this};
     QList<FileViewWindow*> fileViews_;
 
     QToolBar* mainBar_ = nullptr;
@@ -114,7 +111,7 @@ private:
     ServerTreeView* tree_ = nullptr;
     ServerTreeModel* treeModel_ = nullptr;
     PaneFilterBox* treeFilter_ = nullptr;
-    PropertyGrid* network_ = nullptr;
+    ConnectionPane* network_ = nullptr;
     QTabWidget* pages_ = nullptr;
     WatchGridView* grid_ = nullptr;
     MailPage* mail_ = nullptr;
@@ -122,8 +119,6 @@ private:
     LogPage* logPage_ = nullptr;
     SjisTextView* log_ = nullptr;
     StatusBar* status_ = nullptr;
-    // Popup entries with the control that enables each.
-    std::vector<std::pair<QAction*, app::Control>> popupEntries_;
     QMenu* treePopup_ = nullptr;
     QMenu* gridPopup_ = nullptr;
 

@@ -1,5 +1,7 @@
 #include "ui/ServerTreeModel.h"
 
+#include <utility>
+
 #include <QCoreApplication>
 #include <QFont>
 #include <QMimeData>
@@ -62,16 +64,16 @@ agent::NodeTree::Id ServerTreeModel::DraggedNode(const QMimeData* data) {
     return nodeOk ? node : agent::NodeTree::kNone;
 }
 
-ServerTreeModel::ServerTreeModel(agent::NodeTree& tree, QObject* parent)
-    : QAbstractItemModel(parent), tree_(tree) {
+ServerTreeModel::ServerTreeModel(const agent::NodeTree& tree, ObserveTree observe, QObject* parent)
+    : QAbstractItemModel(parent), tree_(tree), observe_(std::move(observe)) {
     for (int i = 0; i < kPictureCount; ++i) {
         pixmaps_[static_cast<std::size_t>(i)] = QPixmap(QStringLiteral(":/pane/%1.png").arg(i));
     }
-    tree_.SetObserver(this);
+    observe_(this);
 }
 
 ServerTreeModel::~ServerTreeModel() {
-    tree_.SetObserver(nullptr);
+    observe_(nullptr);
 }
 
 QIcon ServerTreeModel::Icon(agent::Picture picture, agent::Picture selected) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <memory>
 
 #include <QAbstractItemModel>
@@ -27,7 +28,10 @@ public:
     // The node a drag payload names when it comes from this process's pane, else kNone.
     static agent::NodeTree::Id DraggedNode(const QMimeData* data);
 
-    explicit ServerTreeModel(agent::NodeTree& tree, QObject* parent = nullptr);
+    // `observe` registers the model as the tree's observer (nullptr: no longer); the tree
+    // changes only through its owner, which tells the model through that.
+    using ObserveTree = std::function<void(agent::NodeTree::Observer*)>;
+    ServerTreeModel(const agent::NodeTree& tree, ObserveTree observe, QObject* parent = nullptr);
     ~ServerTreeModel() override;
 
     // True from just before views hear of a removal until they have heard its end. Views
@@ -72,7 +76,8 @@ private:
     QModelIndex IndexOfParent(agent::NodeTree::Id parent) const;
     QModelIndex MakeIndex(std::size_t row, agent::NodeTree::Id node) const;
 
-    agent::NodeTree& tree_;
+    const agent::NodeTree& tree_;
+    ObserveTree observe_;
     std::unique_ptr<const agent::PaneFilter> filter_;
     std::array<QPixmap, kPictureCount> pixmaps_;
     mutable std::array<QIcon, kPictureCount * kPictureCount> icons_;

@@ -102,9 +102,9 @@ TEST_F(AddingServer, CancelAddsNothing) {
 }
 
 TEST_F(AddingServer, EditsOfTheServerShownBeforeAreKept) {
-    m->Servers().Entry(1).SettingText = AgentSetting({"/a"}, "alpha", kLog);
-    m->Servers().Entry(1).CachedLog = "";
+    m->SetSettingText(1, AgentSetting({"/a"}, "alpha", kLog));
     m->MarkLoaded(m->ServerNode(1));
+    agents.files["10.0.0.1|" + kLog] = "";
     m->SelectNode(m->ServerNode(1));
     ASSERT_TRUE(m->EditCell(1, 1, "/edited"));
     user.typed = {"10.0.0.5"};

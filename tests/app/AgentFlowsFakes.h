@@ -1,11 +1,15 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "Fakes.h"
+#include "app/AgentFlows.h"
 
 namespace kv::test {
 
@@ -36,6 +40,32 @@ private:
         target = it->second;
         return true;
     }
+};
+
+// A started model with the Agent flows installed, its Agents canned. SetUp() may run
+// again inside a test for a fresh start with the same Agents.
+class AgentFlowsTest : public ::testing::Test {
+protected:
+    explicit AgentFlowsTest(const std::vector<std::string>& servers) : f(servers) {}
+
+    void SetUp() override {
+        f.Start();
+        m = &*f.model;
+        m->SetRequestPort(&agents);
+        flows.emplace(*m);
+        flows->Install();
+    }
+    // Enabled, normal cursor, no animation: the busy pattern is over.
+    void ExpectWindowRestored() const {
+        EXPECT_TRUE(m->MainWindowEnabled());
+        EXPECT_FALSE(m->AnimationRunning());
+        EXPECT_EQ(f.user.busyDepth, 0);
+    }
+
+    ManagerFixture f;
+    CannedAgents agents;
+    ManagerModel* m = nullptr;
+    std::optional<AgentFlows> flows;
 };
 
 }  // namespace kv::test

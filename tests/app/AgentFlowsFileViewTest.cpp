@@ -38,15 +38,8 @@ protected:
         m->FormShow();
         flows.emplace(*m);
         flows->Install();
-        NodeTree& pane = m->Pane();
-        const NodeTree::Id server = m->ServerNode(1);
-        m->MarkLoaded(server);
-        const NodeTree::Id root =
-            pane.Append(server, "/", Picture::RootDirectory, Picture::RootDirectory);
-        var = pane.Append(root, "var", Picture::Directory, Picture::DirectoryOpen);
-        const NodeTree::Id log =
-            pane.Append(var, "log", Picture::Directory, Picture::DirectoryOpen);
-        messages = pane.Append(log, "messages", Picture::File, Picture::File);
+        messages = FetchedBranch(*m, 1, {"var", "log", "messages"});
+        var = m->Pane().Parent(m->Pane().Parent(messages));
         f.requests.files["10.0.0.1|/var/log/messages"] = "first\nsecond";
     }
 

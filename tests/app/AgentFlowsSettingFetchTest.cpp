@@ -2,7 +2,6 @@
 
 #include "AgentFlowsFakes.h"
 #include "Fakes.h"
-#include "app/AgentFlows.h"
 #include "settings/FetchAndSave.h"
 #include "text/Cp932.h"
 
@@ -16,27 +15,18 @@ namespace {
 
 const std::string kLog = "/var/log/kv/20260307.log";
 
-class SettingFetch : public ::testing::Test {
+class SettingFetch : public AgentFlowsTest {
 protected:
-    ManagerFixture f{{"a,10.0.0.1", "b,10.0.0.2", "c,10.0.0.3"}};
-    CannedAgents agents;
-    ManagerModel* m = nullptr;
-    std::optional<AgentFlows> flows;
+    SettingFetch() : AgentFlowsTest({"a,10.0.0.1", "b,10.0.0.2", "c,10.0.0.3"}) {}
 
     void SetUp() override {
-        f.Start();
-        m = &*f.model;
-        m->SetRequestPort(&agents);
-        flows.emplace(*m);
-        flows->Install();
+        AgentFlowsTest::SetUp();
         for (const char* address : {"10.0.0.1", "10.0.0.2", "10.0.0.3"}) {
             agents.files[std::string(address) + "|" + kLog] = "log of " + std::string(address);
         }
     }
-    void ExpectWindowRestored() const {
-        EXPECT_TRUE(m->MainWindowEnabled());
-        EXPECT_FALSE(m->AnimationRunning());
-        EXPECT_EQ(f.user.busyDepth, 0);
+    void ExpectFetchOver() const {
+        ExpectWindowRestored();
         ASSERT_FALSE(f.user.focus.empty());
         EXPECT_EQ(f.user.focus.back(), FocusTarget::Grid);
     }
@@ -44,8 +34,9 @@ protected:
 
 TEST_F(SettingFetch, SingleFetchReplacesUnsavedEditsAndTheCachedLog) {
     f.Load(1, AgentSetting({"/old"}, "alpha", kLog));
-    m->Servers().Entry(1).CachedLog = "stale log";
+    agents.files["10.0.0.1|" + kLog] = "stale log";
     f.Select(1);
+    agents.files["10.0.0.1|" + kLog] = "log of 10.0.0.1";
     ASSERT_TRUE(m->EditCell(1, 2, "unsaved"));
     agents.settings["10.0.0.1"] = AgentSetting({"/new"}, "alpha2", kLog);
     const std::size_t questions = f.user.questions.size();
@@ -59,7 +50,7 @@ TEST_F(SettingFetch, SingleFetchReplacesUnsavedEditsAndTheCachedLog) {
     EXPECT_EQ(m->LogText().find("log of 10.0.0.1"), 0u);
     EXPECT_TRUE(m->LogTabVisible());
     EXPECT_EQ(f.user.focus.front(), FocusTarget::GridToolBar);
-    ExpectWindowRestored();
+    ExpectFetchOver();
     EXPECT_TRUE(f.user.messages.empty());
 }
 
@@ -71,7 +62,7 @@ TEST_F(SettingFetch, SingleFetchFailureClearsThePageAndSaysSo) {
     EXPECT_EQ(f.user.messages[0], FetchAndSave::CommunicationFailedMessage());
     EXPECT_EQ(m->Grid().Cell(1, 1), "");
     EXPECT_TRUE(m->Servers().Entry(1).SettingText.empty());
-    ExpectWindowRestored();
+    ExpectFetchOver();
 }
 
 TEST_F(SettingFetch, LogFailureAfterASingleFetchIsReportedWithItsOwnText) {
@@ -83,7 +74,7 @@ TEST_F(SettingFetch, LogFailureAfterASingleFetchIsReportedWithItsOwnText) {
     EXPECT_EQ(m->Grid().Cell(1, 1), "/new");
     ASSERT_EQ(f.user.errors.size(), 1u);
     EXPECT_NE(f.user.errors[0].find("404"), std::string::npos);
-    ExpectWindowRestored();
+    ExpectFetchOver();
 }
 
 TEST_F(SettingFetch, FetchAllGoesOnPastAnUnreachableServerAndRedrawsTheCurrentOne) {
@@ -101,7 +92,7 @@ TEST_F(SettingFetch, FetchAllGoesOnPastAnUnreachableServerAndRedrawsTheCurrentOn
     EXPECT_TRUE(m->IsLoaded(m->ServerNode(3)));
     EXPECT_EQ(m->Servers().Entry(3).SettingText, agents.settings["10.0.0.3"]);
     EXPECT_EQ(m->Grid().Cell(1, 1), "/a");
-    ExpectWindowRestored();
+    ExpectFetchOver();
     EXPECT_EQ(std::count(agents.asked.begin(), agents.asked.end(), "setting DefaultSetting"), 0);
 }
 

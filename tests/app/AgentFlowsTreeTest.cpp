@@ -4,7 +4,6 @@
 
 #include "AgentFlowsFakes.h"
 #include "Fakes.h"
-#include "app/AgentFlows.h"
 #include "text/Cp932.h"
 
 using namespace kv::text;
@@ -31,19 +30,12 @@ private:
 
 const std::string kLog = "/var/log/kv/20260307.log";
 
-class TreeFlows : public ::testing::Test {
+class TreeFlows : public AgentFlowsTest {
 protected:
-    ManagerFixture f{{"a,10.0.0.1", "b,10.0.0.2"}};
-    CannedAgents agents;
-    ManagerModel* m = nullptr;
-    std::optional<AgentFlows> flows;
+    TreeFlows() : AgentFlowsTest({"a,10.0.0.1", "b,10.0.0.2"}) {}
 
     void SetUp() override {
-        f.Start();
-        m = &*f.model;
-        m->SetRequestPort(&agents);
-        flows.emplace(*m);
-        flows->Install();
+        AgentFlowsTest::SetUp();
         agents.settings["10.0.0.1"] = AgentSetting({"/etc/hosts"}, "alpha", kLog);
         agents.files["10.0.0.1|" + kLog] = "log line\n";
     }
@@ -56,11 +48,6 @@ protected:
             out.push_back(Pane().Caption(child));
         }
         return out;
-    }
-    void ExpectWindowRestored() const {
-        EXPECT_TRUE(m->MainWindowEnabled());
-        EXPECT_FALSE(m->AnimationRunning());
-        EXPECT_EQ(f.user.busyDepth, 0);
     }
     void ExpectCommunicationMessage() const {
         ASSERT_EQ(f.user.messages.size(), 1u);

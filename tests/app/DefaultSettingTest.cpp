@@ -79,7 +79,7 @@ TEST(DefaultSetting, DistributionCopiesTheDefaultToLoadedServers) {
     ManagerFixture f({"a,10.0.0.1", "b,10.0.0.2"});
     f.Start();
     f.Load(1, AgentSetting({"/a"}, "alpha"));
-    f.model->Servers().Entry(2).SettingText = "untouched";
+    f.model->SetSettingText(2, "untouched");
     f.model->EditCell(1, 1, "/dist");
     f.model->Execute(CommandId::DefaultSet);
     const std::string& defaultText = f.model->Servers().Entry(0).SettingText;

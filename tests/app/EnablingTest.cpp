@@ -155,11 +155,9 @@ TEST(Enabling, TreePopupFollowsTheSelectedNode) {
     ManagerFixture f({"a,10.0.0.1"});
     f.Start();
     ManagerModel& m = *f.model;
-    NodeTree& pane = m.Pane();
-    const NodeTree::Id root =
-        pane.Append(m.ServerNode(1), "/", Picture::RootDirectory, Picture::RootDirectory);
-    const NodeTree::Id dir = pane.Append(root, "etc", Picture::Directory, Picture::DirectoryOpen);
-    const NodeTree::Id file = pane.Append(dir, "hosts", Picture::File, Picture::File);
+    const NodeTree::Id file = FetchedBranch(m, 1, {"etc", "hosts"});
+    const NodeTree::Id dir = m.Pane().Parent(file);
+    const NodeTree::Id root = m.Pane().Parent(dir);
     const std::array popups{Control::PopMenu2, Control::PopMenu3, Control::PopMenu4,
                             Control::PopMenu5};
 

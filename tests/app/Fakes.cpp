@@ -122,8 +122,25 @@ void ManagerFixture::Start() {
 }
 
 void ManagerFixture::Load(std::size_t index, const std::string& settingText) {
-    model->Servers().Entry(index).SettingText = settingText;
+    model->SetSettingText(index, settingText);
     model->MarkLoaded(model->ServerNode(index));
+}
+
+NodeTree::Id FetchedBranch(ManagerModel& model, std::size_t index,
+                           const std::vector<std::string>& path) {
+    std::string text = "IsDir /\n";
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        text += std::string(i + 1, '\t') + (i + 1 == path.size() ? "" : "IsDir ") + path[i] + "\n";
+    }
+    model.SetTreeText(index, text);
+    TreeProgress progress;
+    NodeTree::Id node = model.ServerNode(index);
+    model.DropSubtree(node);
+    model.BuildSubtree(node, index, progress);
+    for (std::size_t i = 0; i <= path.size(); ++i) {
+        node = model.Pane().Children(node).back();
+    }
+    return node;
 }
 
 void ManagerFixture::Select(std::size_t index) {

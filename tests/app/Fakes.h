@@ -99,6 +99,11 @@ struct ManagerFixture {
     std::string DataDir() const { return dir.Path() + "/"; }
 };
 
+// Gives server `index` a fetched tree with one branch below "/": directories named by
+// `path`, its last name a file. Marks the node loaded; returns the branch's last node.
+NodeTree::Id FetchedBranch(ManagerModel& model, std::size_t index,
+                           const std::vector<std::string>& path);
+
 // A setting text as an Agent sends it: rows "file" with count 1, a mail line, a log line.
 std::string AgentSetting(const std::vector<std::string>& files, const std::string& name,
                          const std::string& logPath = "/var/log/kv/20260307.log");

@@ -147,7 +147,7 @@ TEST(CommandTable, AgentFlowsRunOnceInstalled) {
     m.DoubleClickNode();              // loaded: nothing
     m.Execute(CommandId::TreeFetch);  // popup: fetch again
     EXPECT_EQ(fetches, 2);
-    const NodeTree::Id file = m.Pane().Append(m.ServerNode(1), "f", Picture::File, Picture::File);
+    const NodeTree::Id file = FetchedBranch(m, 1, {"f"});
     m.SelectNode(file);
     m.DoubleClickNode();
     m.Execute(CommandId::TreeFetch);

@@ -23,13 +23,8 @@ protected:
     void SetUp() override {
         f.Start();
         m = &*f.model;
-        NodeTree& pane = m->Pane();
-        const NodeTree::Id root =
-            pane.Append(m->ServerNode(0 + 1), "/", Picture::RootDirectory, Picture::RootDirectory);
-        const NodeTree::Id var =
-            pane.Append(root, "var", Picture::Directory, Picture::DirectoryOpen);
-        dir = pane.Append(var, "log", Picture::Directory, Picture::DirectoryOpen);
-        file = pane.Append(dir, "messages", Picture::File, Picture::File);
+        file = FetchedBranch(*m, 1, {"var", "log", "messages"});
+        dir = m->Pane().Parent(file);
     }
 
     void FillRows(int count) {

@@ -148,14 +148,16 @@ TEST_F(CloseQuestion, YesRewritesEvenWhenNothingChanged) {
 }
 
 TEST_F(CloseQuestion, YesSavesNamesLearnedFromAgents) {
-    f.model->Servers().Entry(1).ServerName = "renamed";
+    f.Load(1, AgentSetting({}, "renamed", ""));
+    f.Select(1);
     f.user.yesNoAnswers = {YesNoCancel::Yes};
     EXPECT_TRUE(f.model->FormCloseQuery());
     EXPECT_NE(f.dir.Read("Server.csv").find("\"renamed\",\"10.0.0.1\""), std::string::npos);
 }
 
 TEST_F(CloseQuestion, NoLeavesServerListByteForByte) {
-    f.model->Servers().Entry(1).ServerName = "renamed";
+    f.Load(1, AgentSetting({}, "renamed", ""));
+    f.Select(1);
     f.user.yesNoAnswers = {YesNoCancel::No};
     EXPECT_TRUE(f.model->FormCloseQuery());
     EXPECT_EQ(f.dir.Read("Server.csv"), original);
@@ -189,9 +191,14 @@ TEST(CloseQuestionFailure, FailedSaveKeepsTheWindowAndTheOldFile) {
     ManagerModel m(user, mount.Path() + "/");
     m.FormCreate();
     m.FormShow();
-    for (int i = 0; i < 200; ++i) {
-        m.Servers().AddDiscovered("10.0.0." + std::to_string(i), std::string(400, 'n'));
-    }
+    m.AddDiscoveredServers([](ServerList& servers) {
+        std::vector<std::size_t> added;
+        for (int i = 0; i < 200; ++i) {
+            added.push_back(
+                *servers.AddDiscovered("10.0.0." + std::to_string(i), std::string(400, 'n')));
+        }
+        return added;
+    });
     mount.Fill();
     user.yesNoAnswers = {YesNoCancel::Yes};
     EXPECT_FALSE(m.FormCloseQuery());
@@ -209,7 +216,8 @@ TEST(FrameCommands, SaveServerListAsksAndReportsFailure) {
     ManagerFixture f({"web,10.0.0.1"});
     f.Start();
     const std::string before = f.dir.Read("Server.csv");
-    f.model->Servers().Entry(1).ServerName = "renamed";
+    f.Load(1, AgentSetting({}, "renamed", ""));
+    f.Select(1);
 
     f.user.okAnswers = {false};
     f.model->Execute(CommandId::Save);

@@ -53,18 +53,14 @@ TEST_F(Switching, MailLineRenamesTheServer) {
 }
 
 TEST_F(Switching, MovingWithinOneServerChangesNothing) {
-    const NodeTree::Id root =
-        m->Pane().Append(m->ServerNode(1), "/", Picture::RootDirectory, Picture::RootDirectory);
-    const NodeTree::Id file = m->Pane().Append(root, "hosts", Picture::File, Picture::File);
+    const NodeTree::Id file = FetchedBranch(*m, 1, {"hosts"});
     f.Select(1);
     m->EditCell(1, 2, "kept in grid only");
     m->SelectNode(file);
     EXPECT_EQ(m->Grid().Cell(1, 2), "kept in grid only");
     EXPECT_EQ(m->Servers().Entry(1).SettingText, AgentSetting({"/a1", "/a2"}, "alpha"));
     // A directory node of another server switches to that server.
-    const NodeTree::Id other =
-        m->Pane().Append(m->ServerNode(2), "/", Picture::RootDirectory, Picture::RootDirectory);
-    m->SelectNode(other);
+    m->SelectNode(FetchedBranch(*m, 2, {}));
     EXPECT_EQ(m->CurrentServer(), "10.0.0.2");
 }
 
@@ -78,34 +74,29 @@ TEST_F(Switching, NotLoadedServerShowsItsNameAndEmptyDisabledPages) {
     EXPECT_EQ(m->Pane().PictureOf(m->ServerNode(3)), Picture::ServerNotLoaded);
 }
 
-TEST_F(Switching, LogComesFromTheCacheOrFromTheAgentOnce) {
-    f.Select(1);  // present (empty) cache from start-up: no request
-    EXPECT_TRUE(f.requests.fileRequests.empty());
-    EXPECT_EQ(m->LogIndex(), 0u);
-    EXPECT_EQ(m->LogPaths()[1], "/var/log/kv/20260306.log");
-
-    m->Servers().Entry(2).CachedLog.reset();
+TEST_F(Switching, LogComesFromTheAgentOnceThenFromTheCache) {
     f.requests.files["10.0.0.2|/var/log/kv/20260307.log"] = "one\ntwo";
     f.Select(2);
     EXPECT_EQ(m->LogText(), "one\r\ntwo\r\n");
     ASSERT_EQ(f.requests.fileRequests.size(), 1u);
     EXPECT_EQ(m->Servers().Entry(2).CachedLog, "one\ntwo");
+    EXPECT_EQ(m->LogIndex(), 0u);
+    EXPECT_EQ(m->LogPaths()[1], "/var/log/kv/20260306.log");
 
-    f.Select(1);
+    f.Select(0);
     f.Select(2);
     EXPECT_EQ(f.requests.fileRequests.size(), 1u);
     EXPECT_EQ(m->LogText(), "one\r\ntwo\r\n");
 }
 
 TEST_F(Switching, FailedLogFetchIsReportedAndRetriedNextTime) {
-    m->Servers().Entry(2).CachedLog.reset();
     f.Select(2);
     ASSERT_EQ(f.user.errors.size(), 1u);
     EXPECT_EQ(m->Grid().Cell(1, 1), "/b1");  // rows were shown before the log
     EXPECT_FALSE(m->Servers().Entry(2).CachedLog.has_value());
 
     f.requests.files["10.0.0.2|/var/log/kv/20260307.log"] = "late";
-    f.Select(1);
+    f.Select(0);
     f.Select(2);
     EXPECT_EQ(m->LogText(), "late\r\n");
 }
@@ -113,7 +104,7 @@ TEST_F(Switching, FailedLogFetchIsReportedAndRetriedNextTime) {
 TEST_F(Switching, FirstShowOfAnUnloadedServerMarksItLoaded) {
     // A setting already present (e.g. from discovery plus a fetch elsewhere) is shown by
     // ShowWatchSetting, which marks the node.
-    m->Servers().Entry(3).SettingText = AgentSetting({"/c"}, "gamma", "");
+    m->SetSettingText(3, AgentSetting({"/c"}, "gamma", ""));
     m->ShowWatchSetting(m->ServerNode(3), 3);
     EXPECT_EQ(m->Pane().PictureOf(m->ServerNode(3)), Picture::ServerLoaded);
 }
@@ -166,11 +157,24 @@ TEST_F(Switching, SaveOfARemoteServerUploadsTheCapturedGrid) {
               f.user.focus.end());
 }
 
-class Deleting : public Switching {};
+class Deleting : public Switching {
+protected:
+    // A second entry of the first server's address, loaded (a Server.csv written by hand).
+    NodeTree::Id AddDuplicateOfTheFirst() {
+        m->AddDiscoveredServers([](ServerList& servers) {
+            return std::vector<std::size_t>{
+                *servers.AddFetched("10.0.0.1", "", AgentSetting({"/dup"}, "dup"))};
+        });
+        const NodeTree::Id dup = m->ServerNode(m->Servers().Count() - 1);
+        m->MarkLoaded(dup);
+        return dup;
+    }
+};
 
 TEST_F(Deleting, SecondOfThreeKeepsTableAddressesAndPaneInStep) {
-    m->Servers().Entry(1).CachedLog = "log a";
-    m->Servers().Entry(3).TreeText = "tree c";
+    f.requests.files["10.0.0.1|/var/log/kv/20260307.log"] = "log a";
+    f.Select(1);
+    m->SetTreeText(3, "tree c");
     f.Select(2);
     m->EditCell(1, 1, "unsaved");
     m->Execute(CommandId::ServerDel);
@@ -213,9 +217,7 @@ TEST_F(Deleting, CancelOrDefaultNodeChangesNothing) {
 }
 
 TEST_F(Deleting, DuplicateAddressDeletesTheSecondWithoutTouchingTheFirst) {
-    m->Servers().AddFetched("10.0.0.1", "", AgentSetting({"/dup"}, "dup"));
-    const NodeTree::Id dup =
-        m->Pane().Append(NodeTree::kNone, "10.0.0.1", Picture::ServerLoaded, Picture::ServerLoaded);
+    const NodeTree::Id dup = AddDuplicateOfTheFirst();
     f.Select(1);
     m->EditCell(1, 1, "first edited");
     m->SelectNode(dup);  // same caption: still the first server's pages
@@ -229,8 +231,7 @@ TEST_F(Deleting, DuplicateAddressDeletesTheSecondWithoutTouchingTheFirst) {
 }
 
 TEST_F(Deleting, DuplicateAddressDeletingTheShownOneDoesNotOverwriteTheOther) {
-    m->Servers().AddFetched("10.0.0.1", "", AgentSetting({"/dup"}, "dup"));
-    m->Pane().Append(NodeTree::kNone, "10.0.0.1", Picture::ServerLoaded, Picture::ServerLoaded);
+    AddDuplicateOfTheFirst();
     f.Select(1);
     m->EditCell(1, 1, "edited then deleted");
     m->Execute(CommandId::ServerDel);

@@ -2,7 +2,6 @@
 
 #include "AgentFlowsFakes.h"
 #include "Fakes.h"
-#include "app/AgentFlows.h"
 #include "text/Cp932.h"
 
 namespace kv::test {
@@ -11,19 +10,12 @@ namespace {
 const std::string kLog = "/var/log/kv/20260307.log";
 
 // Three Agents a, b, c; the test acts while one of their requests waits.
-class WaitSafety : public ::testing::Test {
+class WaitSafety : public AgentFlowsTest {
 protected:
-    ManagerFixture f{{"a,10.0.0.1", "b,10.0.0.2", "c,10.0.0.3"}};
-    CannedAgents agents;
-    ManagerModel* m = nullptr;
-    std::optional<AgentFlows> flows;
+    WaitSafety() : AgentFlowsTest({"a,10.0.0.1", "b,10.0.0.2", "c,10.0.0.3"}) {}
 
     void SetUp() override {
-        f.Start();
-        m = &*f.model;
-        m->SetRequestPort(&agents);
-        flows.emplace(*m);
-        flows->Install();
+        AgentFlowsTest::SetUp();
         for (const std::string name : {"a", "b", "c"}) {
             const std::string address = "10.0.0." + std::to_string(name[0] - 'a' + 1);
             agents.trees[address] = "IsDir /\n\tIsFile hosts\n";
@@ -140,7 +132,7 @@ TEST_F(WaitSafety, SelectionAndLogChoiceWaitForTheRequestThatRuns) {
     Fetch(1);
     Fetch(2);
     f.Select(1);
-    m->Servers().Entry(2).CachedLog.reset();
+    m->SetSettingText(2, agents.settings["10.0.0.2"]);  // its log not yet fetched
     agents.whileWaiting = [&](const std::string& request) {
         EXPECT_EQ(request, "file 10.0.0.2");
         f.Select(1);
@@ -161,8 +153,7 @@ TEST_F(WaitSafety, SelectionAndLogChoiceWaitForTheRequestThatRuns) {
 TEST_F(WaitSafety, ReloadBelowAServerMovesTheSelectionToTheServer) {
     Fetch(1);
     const NodeTree::Id server = m->ServerNode(1);
-    const NodeTree::Id root = m->Pane().Children(server).at(0);
-    m->SelectNode(m->Pane().Children(root).at(0));
+    m->SelectNode(m->Pane().Children(m->Pane().Children(server).at(0)).at(0));
     m->Execute(CommandId::Reload);
     EXPECT_EQ(m->SelectedNode(), server);
     agents.settings["10.0.0.1"] = AgentSetting({"/again"}, "a", kLog);

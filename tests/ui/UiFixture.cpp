@@ -92,17 +92,25 @@ void UiFixture::Show() {
 
 NodeTree::Id UiFixture::LoadServer(std::size_t index, const std::string& settingText,
                                    const std::vector<std::string>& path) {
-    const NodeTree::Id server = model->ServerNode(index);
-    model->Servers().Entry(index).SettingText = settingText;
-    model->MarkLoaded(server);
-    NodeTree& pane = model->Pane();
-    NodeTree::Id node = pane.Append(server, "/", Picture::RootDirectory, Picture::RootDirectory);
+    std::string tree = "IsDir /\n";
     for (std::size_t i = 0; i < path.size(); ++i) {
-        const bool file = i + 1 == path.size();
-        node = pane.Append(node, path[i], file ? Picture::File : Picture::Directory,
-                           file ? Picture::File : Picture::DirectoryOpen);
+        tree += std::string(i + 1, '\t') + (i + 1 == path.size() ? "" : "IsDir ") + path[i] + "\n";
+    }
+    model->SetSettingText(index, settingText);
+    LoadTree(index, tree);
+    NodeTree::Id node = model->ServerNode(index);
+    for (std::size_t i = 0; i <= path.size(); ++i) {
+        node = model->Pane().Children(node).back();
     }
     return node;
+}
+
+void UiFixture::LoadTree(std::size_t index, const std::string& treeText) {
+    const NodeTree::Id server = model->ServerNode(index);
+    model->SetTreeText(index, treeText);
+    model->DropSubtree(server);
+    TreeProgress progress;
+    model->BuildSubtree(server, index, progress);
 }
 
 void UiFixture::Select(NodeTree::Id node) {

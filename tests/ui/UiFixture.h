@@ -53,6 +53,8 @@ public:
     // loaded and returns the file node.
     NodeTree::Id LoadServer(std::size_t index, const std::string& settingText,
                             const std::vector<std::string>& path);
+    // Server `index`'s subtree built anew from a fetched tree text, as a reload does.
+    void LoadTree(std::size_t index, const std::string& treeText);
     // Selects a node as a click in the pane does.
     void Select(NodeTree::Id node);
     QString File(const QString& name) const { return dir_.filePath(name); }

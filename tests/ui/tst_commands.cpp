@@ -50,10 +50,10 @@ bool ButtonEnabled(MainWindow& window, const char* button) {
     return window.findChild<QToolButton*>(QString::fromLatin1(button))->isEnabled();
 }
 
-std::string SettingWithRows(const std::string& name) {
+std::string SettingWithRows(const std::string& name, const std::string& logPath = "") {
     return "\"/var/log/app.log\",\"ERROR\",\"3\",\"ops@example.com\",\"\"\r\n"
            "\"subject\",\"body\",\"smtp.example.com\",\"kv@example.com\",\"" +
-           name + "\"\r\n\"\"\r\n";
+           name + "\"\r\n\"" + logPath + "\"\r\n";
 }
 
 }  // namespace
@@ -265,12 +265,11 @@ private slots:
 
     void logPageScrollsToTheEndOnlyWhileTheCaretIsAtTheStart() {
         UiFixture f;
-        f.LoadServer(1, SettingWithRows("web-one"), {"etc", "hosts"});
-        std::string log;
+        f.LoadServer(1, SettingWithRows("web-one", "/var/log/kv/20260307.log"), {"etc", "hosts"});
+        std::string& log = f.requests.files["127.0.0.2|/var/log/kv/20260307.log"];
         for (int line = 1; line <= 200; ++line) {
             log += "line " + std::to_string(line) + "\n";
         }
-        f.model->Servers().Entry(1).CachedLog = log;
         f.Show();
         f.Select(f.model->ServerNode(1));
         ui::SjisTextView* text = f.window->Log();

@@ -29,6 +29,11 @@ QStringList Captions(const QAbstractItemModel& model, const QModelIndex& parent 
     return captions;
 }
 
+// The tree is the model's own here, so the model watches it directly.
+ServerTreeModel::ObserveTree Observing(NodeTree& tree) {
+    return [&tree](NodeTree::Observer* observer) { tree.SetObserver(observer); };
+}
+
 }  // namespace
 
 class ModelsTest : public QObject {
@@ -39,7 +44,7 @@ private slots:
 
     void paneModelFollowsAppendsAndRemovals() {
         NodeTree tree;
-        ServerTreeModel model(tree);
+        ServerTreeModel model(tree, Observing(tree));
         QAbstractItemModelTester tester(&model, kFatal);
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
 
@@ -85,7 +90,7 @@ private slots:
 
     void paneModelTakesABatchOfASubtreeInOneInsertion() {
         NodeTree tree;
-        ServerTreeModel model(tree);
+        ServerTreeModel model(tree, Observing(tree));
         QAbstractItemModelTester tester(&model, kFatal);
         const NodeTree::Id web =
             tree.Append(NodeTree::kNone, "10.0.0.1", Picture::ServerLoaded, Picture::ServerLoaded);
@@ -109,7 +114,7 @@ private slots:
 
     void paneModelPicturesAndDragPayload() {
         NodeTree tree;
-        ServerTreeModel model(tree);
+        ServerTreeModel model(tree, Observing(tree));
         const NodeTree::Id server = tree.Append(NodeTree::kNone, "10.0.0.1",
                                                 Picture::ServerNotLoaded, Picture::ServerNotLoaded);
         const NodeTree::Id dir =

@@ -25,11 +25,16 @@ namespace {
 constexpr auto kFatal = QAbstractItemModelTester::FailureReportingMode::Fatal;
 
 // Two loaded servers: /var/log/{messages,syslog} on the first, /etc/ログ.txt on the second.
+const std::string kFirstTree =
+    "IsDir /\n\tIsDir var\n\t\tIsDir log\n\t\t\tmessages\n\t\t\tsyslog\n";
+
 struct PaneFixture : UiFixture {
     PaneFixture() {
-        messages = LoadServer(1, "", {"var", "log", "messages"});
-        log = model->Pane().Parent(messages);
-        syslog = model->Pane().Append(log, "syslog", Picture::File, Picture::File);
+        LoadTree(1, kFirstTree);
+        const NodeTree& pane = model->Pane();
+        log = pane.Children(pane.Children(pane.Children(model->ServerNode(1))[0])[0])[0];
+        messages = pane.Children(log)[0];
+        syslog = pane.Children(log)[1];
         japanese = LoadServer(2, "", {"etc", Sjis("ログ.txt")});
         requests.files["127.0.0.2|/var/log/messages"] = "m";
         requests.files["127.0.0.2|/var/log/syslog"] = "s";
@@ -85,10 +90,10 @@ private slots:
 
         // The tree grows and shrinks under the filter: the search runs again.
         QSignalSpy shown(&f.Box(), &ui::PaneFilterBox::FilterShown);
-        f.model->Pane().Append(f.log, "messages.1", Picture::File, Picture::File);
+        f.LoadTree(1, kFirstTree + "\t\t\tmessages.1\n");
         QVERIFY(shown.wait(5000));
         QCOMPARE(f.Shown().size(), 6);
-        f.model->Pane().RemoveChildren(f.model->ServerNode(1));
+        f.model->DropSubtree(f.model->ServerNode(1));
         QVERIFY(shown.wait(5000));
         QCOMPARE(f.Shown(), QStringList());
         QCOMPARE(f.Box().Count()->text(), QStringLiteral("0 件"));
