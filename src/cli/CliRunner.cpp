@@ -102,6 +102,9 @@ int RunCli(const CliEnvironment& environment, std::istream& in, std::ostream& ou
         out.flush();
         return UsageFailure(err, error.what(), command);
     } catch (const OutputClosed&) {
+        // The reader went away, maybe seen by a printing thread whose errno main never sees:
+        // no failure, and the stream's failed state must not make one at exit.
+        out.clear();
         return kSuccess;
     } catch (const std::exception& error) {
         terminal.Note(std::string("kestrelviewctl: ") + error.what());

@@ -17,7 +17,7 @@ void Terminal::Print(std::string_view sjis) {
         Write(sjis);
         return;
     }
-    Write(text::Cp932ToUtf8(sjis));
+    Write(text::Cp932ToUtf8(sjis, utf8_));
 }
 
 void Terminal::Write(std::string_view bytes) {

@@ -33,6 +33,7 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     bool raw_;
+    std::string utf8_;  // the conversion's room, kept for the next piece
 };
 
 }  // namespace kv::cli

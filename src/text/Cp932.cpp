@@ -10,6 +10,10 @@
 
 #include <iconv.h>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace kv::text {
 
 namespace {
@@ -61,6 +65,27 @@ std::optional<std::string> Convert(const char* to, const char* from, std::string
 // iconv is asked once per code, when the table is first needed, and its answers are kept.
 // A table entry is the UTF-8 bytes (at most three: CP932 stays in the BMP) and their count
 // in the top byte; a pair iconv refuses is 0, a byte it refuses U+FFFD.
+// Copies the run of ASCII bytes at p (whole blocks of it; the caller finishes the run) and
+// returns where it stopped.
+const unsigned char* CopyAscii(const unsigned char* p, const unsigned char* end, char*& o) {
+#ifdef __SSE2__
+    for (; end - p >= 16; p += 16, o += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        if (_mm_movemask_epi8(bytes) != 0) {
+            break;
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), bytes);
+    }
+#endif
+    std::uint64_t word = 0;
+    while (end - p >= 8 && (std::memcpy(&word, p, 8), (word & 0x8080808080808080) == 0)) {
+        std::memcpy(o, p, 8);
+        o += 8;
+        p += 8;
+    }
+    return p;
+}
+
 class Cp932Table {
 public:
     static const Cp932Table& Get() {
@@ -68,40 +93,32 @@ public:
         return table;
     }
 
-    std::string Convert(std::string_view sjis) const {
-        // Room for the worst case, every byte a three-byte replacement.
-        std::string out(sjis.size() * 3, '\0');
-        char* o = out.data();
+    // Writes the UTF-8 of `sjis` to `o`, which has room for three bytes per input byte (the
+    // worst case, every byte a three-byte replacement) and one more; returns the bytes
+    // written.
+    std::size_t Convert(std::string_view sjis, char* const out) const {
+        char* o = out;
         const auto* p = reinterpret_cast<const unsigned char*>(sjis.data());
         const auto* end = p + sjis.size();
         while (p < end) {
-            std::uint64_t word = 0;
-            while (end - p >= 8 && (std::memcpy(&word, p, 8), (word & 0x8080808080808080) == 0)) {
-                std::memcpy(o, p, 8);
-                o += 8;
-                p += 8;
-            }
+            p = CopyAscii(p, end, o);
             while (p < end && *p < 0x80) {
                 *o++ = static_cast<char>(*p++);
             }
             while (p < end && *p >= 0x80) {
-                std::uint32_t code = single_[*p];
-                std::size_t taken = 1;
-                if (isLead_[*p] && end - p > 1) {
-                    if (const std::uint32_t pair = pair_[(*p - 0x80) * 256 + p[1]]; pair != 0) {
-                        code = pair;
-                        taken = 2;
-                    }
+                std::uint32_t code = 0;
+                if (isLead_[*p] && end - p > 1 && (code = pair_[(*p - 0x80) * 256 + p[1]]) != 0) {
+                    p += 2;
+                } else {
+                    code = single_[*p];
+                    p += 1;
                 }
-                o[0] = static_cast<char>(code);
-                o[1] = static_cast<char>(code >> 8);
-                o[2] = static_cast<char>(code >> 16);
+                // All four bytes at once: the last (the length) is overwritten by what follows.
+                std::memcpy(o, &code, 4);
                 o += code >> 24;
-                p += taken;
             }
         }
-        out.resize(static_cast<std::size_t>(o - out.data()));
-        return out;
+        return static_cast<std::size_t>(o - out);
     }
 
 private:
@@ -157,7 +174,16 @@ private:
 }  // namespace
 
 std::string Cp932ToUtf8(std::string_view sjis) {
-    return Cp932Table::Get().Convert(sjis);
+    std::string out(sjis.size() * 3 + 1, '\0');
+    out.resize(Cp932Table::Get().Convert(sjis, out.data()));
+    return out;
+}
+
+std::string_view Cp932ToUtf8(std::string_view sjis, std::string& buffer) {
+    if (buffer.size() < sjis.size() * 3 + 1) {
+        buffer.resize(sjis.size() * 3 + 1);
+    }
+    return {buffer.data(), Cp932Table::Get().Convert(sjis, buffer.data())};
 }
 
 std::optional<std::string> Utf8ToCp932(std::string_view utf8) {

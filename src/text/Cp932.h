@@ -10,6 +10,9 @@ namespace kv::text {
 
 // Bytes that are not valid CP932 become U+FFFD; never fails.
 std::string Cp932ToUtf8(std::string_view sjis);
+// The same into `buffer`, which is kept between calls so that a long stream of pieces needs
+// no new memory for each; the view points into it.
+std::string_view Cp932ToUtf8(std::string_view sjis, std::string& buffer);
 // nullopt when the text holds a character CP932 cannot represent, or is not valid UTF-8.
 std::optional<std::string> Utf8ToCp932(std::string_view utf8);
 

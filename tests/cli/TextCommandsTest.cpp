@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <sstream>
 #include <string>
 
@@ -165,6 +166,28 @@ TEST(SjisOutputTest, PiecesPrintAsTheWholeText) {
             output.Finish();
             ASSERT_EQ(out.str(), expected) << cut << " " << second;
         }
+    }
+    // Megabytes in pieces of every size pass through the printing thread's queue in order.
+    std::string big;
+    for (int i = 0; big.size() < (3u << 20); ++i) {
+        big += text + std::to_string(i);
+    }
+    for (const std::size_t piece : {std::size_t(1000), std::size_t(65537), std::size_t(1) << 20}) {
+        std::ostringstream out;
+        std::ostringstream err;
+        Terminal terminal(out, err, false);
+        {
+            SjisOutput output(terminal);
+            for (std::size_t at = 0; at < big.size(); at += piece) {
+                output.Print(std::string_view(big).substr(at, piece));
+            }
+            output.Finish();
+        }
+        const std::string got = out.str();
+        const std::string want = Cp932ToUtf8(big);
+        const auto differs = std::mismatch(got.begin(), got.end(), want.begin(), want.end());
+        ASSERT_TRUE(got == want) << piece << ": " << got.size() << " bytes of " << want.size()
+                                 << ", first difference at " << differs.first - got.begin();
     }
 }
 
