@@ -91,7 +91,13 @@ FileFollower::FileFollower(std::string path, std::optional<std::vector<FilePlace
       retireAfter_(retireAfter),
       note_(std::move(note)),
       fromEnd_(!resume_),
-      lastLook_(seenUntil) {}
+      lastLook_(seenUntil) {
+    // The end is taken now, not at the next turn, so that every line written after the
+    // setting was accepted counts.
+    if (!resume_) {
+        Look(Clock::now());
+    }
+}
 
 FileFollower::~FileFollower() = default;
 

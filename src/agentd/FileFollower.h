@@ -37,10 +37,10 @@ public:
 
     // `resume`: the places kept from the last run (files left behind first, the followed
     // file last); nullopt when the path is new to the Agent, whose present content is then
-    // skipped. `seenUntil`: when the directory was last looked at (file system clock, in
-    // nanoseconds since the epoch); a rotated file born later and not among the places was
-    // never seen and is read whole. `retireAfter`: how long a file left behind must stay
-    // quiet before it is closed.
+    // skipped (its end is taken at construction). `seenUntil`: when the directory was last looked
+    // at (file system clock, in nanoseconds since the epoch); a rotated file born later and not
+    // among the places was never seen and is read whole. `retireAfter`: how long a file left behind
+    // must stay quiet before it is closed.
     FileFollower(std::string path, std::optional<std::vector<FilePlace>> resume,
                  std::int64_t seenUntil, std::chrono::milliseconds retireAfter, Note note);
     ~FileFollower();

@@ -51,12 +51,11 @@ TEST(FleetEndToEnd, UploadedRowsAreWatchedMailedRunAndLogged) {
                          {"--data-dir", data.Path(), "--port", agent.PortText()});
         return test::RunCtl(std::move(arguments));
     };
-    // Watching starts at the file's end, taken at the Agent's next turn after the upload:
-    // the line already there never counts.
+    // Watching starts at the file's end as the upload is accepted: the line already there
+    // never counts, every line written after the answer does.
     std::ofstream(watched, std::ios::app | std::ios::binary) << "エラー 0\n";
     const auto put = ctl({"put-setting", "127.0.0.1", work.File("setting.txt")});
     ASSERT_EQ(put.status, 0) << put.err;
-    std::this_thread::sleep_for(300ms);
     // The matched line reaches the command only as a variable: nothing in it runs.
     const std::string injected = work.File("injected");
     const std::string lines[] = {"エラー 2 `touch " + injected + "` $(touch " + injected + ")",
