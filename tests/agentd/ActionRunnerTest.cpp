@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "AgentTestSupport.h"
-#include "support/SmtpSink.h"
 #include "agentd/ActionRunner.h"
+#include "support/SmtpSink.h"
 #include "support/TempDir.h"
 #include "text/Cp932.h"
 #include "text/JapaneseConversion.h"
