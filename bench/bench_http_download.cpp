@@ -21,9 +21,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "ProcStatus.h"
 #include "agent/HttpCli.h"
 
 using namespace kv::agent;
+using namespace kv::bench;
 
 extern char** environ;
 
@@ -105,33 +107,6 @@ double MegabytesPerSecond(double seconds) {
     return static_cast<double>(kBodySize) / 1e6 / seconds;
 }
 
-// Peak resident size of this process in bytes since the last ResetPeak().
-std::uint64_t PeakResident() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            return std::stoull(line.substr(6)) * 1024;
-        }
-    }
-    return 0;
-}
-
-std::uint64_t Resident() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) {
-            return std::stoull(line.substr(6)) * 1024;
-        }
-    }
-    return 0;
-}
-
-void ResetPeak() {
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
-
 struct ClientRun {
     double seconds = 0;
     std::uint64_t peakGrowth = 0;
@@ -141,7 +116,7 @@ struct ClientRun {
 ClientRun RunClient(const std::string& url, std::string& body) {
     body.clear();
     ResetPeak();
-    const std::uint64_t before = Resident();
+    const std::uint64_t before = ResidentBytes();
     ClientRun run;
     kv::agent::THttpCli client;
     client.SetURL(url);
@@ -149,7 +124,7 @@ ClientRun RunClient(const std::string& url, std::string& body) {
     const auto start = std::chrono::steady_clock::now();
     client.SyncGet();
     run.seconds = Seconds(start);
-    run.peakGrowth = PeakResident() - before;
+    run.peakGrowth = PeakResidentBytes() - before;
     run.complete = body.size() == kBodySize && body[12345] == static_cast<char>('a' + 12345 % 23);
     return run;
 }

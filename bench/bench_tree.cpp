@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -16,12 +15,14 @@
 #include <malloc.h>
 #include <sys/resource.h>
 
+#include "ProcStatus.h"
 #include "TreeListingMaker.h"
 #include "agent/NodeTree.h"
 #include "agent/SubtreeBuilder.h"
 #include "agent/TreeList.h"
 
 using namespace kv::agent;
+using namespace kv::bench;
 
 namespace {
 
@@ -71,21 +72,6 @@ std::size_t PlainParse(std::string_view text, std::vector<PlainNode>& nodes) {
         p = nl + 1;
     }
     return nodes.size();
-}
-
-long StatusKb(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(field, 0) == 0) {
-            return std::stol(line.substr(std::strlen(field)));
-        }
-    }
-    return -1;
-}
-
-void ResetPeak() {
-    std::ofstream("/proc/self/clear_refs") << "5";
 }
 
 double Median(std::vector<double> v) {
@@ -151,7 +137,7 @@ int main() {
     // and the peak resident growth during parse + build.
     malloc_trim(0);
     const std::size_t heapBefore = HeapInUse();
-    const long rssBefore = StatusKb("VmRSS:");
+    const long rssBefore = StatusField("VmRSS");
     ResetPeak();
     kv::agent::NodeTree tree;
     const kv::agent::NodeTree::Id server =
@@ -159,8 +145,8 @@ int main() {
                     kv::agent::Picture::ServerNotLoaded);
     kv::agent::TreeProgress progress;
     kv::agent::BuildServerSubtree(tree, server, listing, progress);
-    const long peak = StatusKb("VmHWM:");
-    const long rssAfter = StatusKb("VmRSS:");
+    const long peak = StatusField("VmHWM");
+    const long rssAfter = StatusField("VmRSS");
     const std::size_t heapAfter = HeapInUse();
     const double kept = (rssAfter - rssBefore) * 1e3;
     std::printf("nodes kept         : %7.1f MB  (%zu nodes, %.0f bytes per node, goal 150 MB)\n",

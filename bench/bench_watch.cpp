@@ -23,6 +23,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "ProcStatus.h"
 #include "agentd/DailyLog.h"
 #include "agentd/WatchEngine.h"
 
@@ -33,6 +34,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using kv::agentd::WatchEngine;
+using namespace kv::bench;
 
 // A writer at a steady rate, rotations of one kind by hand, the engine on its own thread,
 // restarted now and then (cleanly or as by a crash): lines lost and counted twice.
@@ -164,16 +166,6 @@ void Rotations(const std::string& kind, int rotations, int restarts,
         twice);
 }
 
-long StatusField(pid_t pid, const std::string& name) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(in, line);) {
-        if (line.starts_with(name + ":")) {
-            return std::atol(line.c_str() + name.size() + 1);
-        }
-    }
-    return -1;
-}
-
 void Idle(int seconds, const std::string& dir) {
     fs::create_directories(dir + "/idle/state");
     fs::create_directories(dir + "/idle/root");
@@ -204,14 +196,14 @@ void Idle(int seconds, const std::string& dir) {
     }
     posix_spawn_file_actions_destroy(&actions);
     std::this_thread::sleep_for(1s);
-    const long before = StatusField(pid, "voluntary_ctxt_switches");
+    const long before = StatusField("voluntary_ctxt_switches", std::to_string(pid));
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
-    const long after = StatusField(pid, "voluntary_ctxt_switches");
+    const long after = StatusField("voluntary_ctxt_switches", std::to_string(pid));
     std::printf(
         "idle Agent, 128 rows over 16 files, %d s: %ld wake-ups (%.2f a second), resident "
         "%ld kB (peak %ld kB)\n",
-        seconds, after - before, double(after - before) / seconds, StatusField(pid, "VmRSS"),
-        StatusField(pid, "VmHWM"));
+        seconds, after - before, double(after - before) / seconds,
+        StatusField("VmRSS", std::to_string(pid)), StatusField("VmHWM", std::to_string(pid)));
     kill(pid, SIGTERM);
     waitpid(pid, nullptr, 0);
 }

@@ -5,9 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
-#include <fstream>
 #include <string>
 
 #include <QApplication>
@@ -18,6 +16,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "ProcStatus.h"
 #include "TreeListingMaker.h"
 #include "UiFixture.h"
 #include "app/AgentFlows.h"
@@ -29,26 +28,12 @@
 using namespace kv;
 using namespace kv::app;
 using namespace kv::test;
+using namespace kv::bench;
 
 namespace {
 
 constexpr std::size_t kEntries = 1000000;
 constexpr int kKeyGapMs = 40;
-
-long StatusKb(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(field, 0) == 0) {
-            return std::stol(line.substr(std::strlen(field)));
-        }
-    }
-    return -1;
-}
-
-void ResetPeak() {
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
 
 // CPU time of this thread: less disturbed than the wall clock on a busy machine.
 double CpuMs() {
@@ -124,7 +109,7 @@ public:
             std::printf("the window was not shown\n");
         }
         Settle(*f_.window);
-        idleKb_ = StatusKb("VmRSS:");
+        idleKb_ = StatusField("VmRSS");
         ResetPeak();
         std::printf("platform %s, %zu entries\n", qPrintable(QGuiApplication::platformName()),
                     kEntries);
@@ -186,7 +171,7 @@ private:
             f_.model.reset();
         });
         std::printf("peak memory above the idle window since the last mark: %.1f MB\n",
-                    (StatusKb("VmHWM:") - idleKb_) / 1e3);
+                    (StatusField("VmHWM") - idleKb_) / 1e3);
     }
 
     template <typename Step>
@@ -200,7 +185,7 @@ private:
 
     void Memory(const char* when) {
         std::printf("  memory above idle, %-16s %7.1f MB (peak so far %.1f MB)\n", when,
-                    (StatusKb("VmRSS:") - idleKb_) / 1e3, (StatusKb("VmHWM:") - idleKb_) / 1e3);
+                    (StatusField("VmRSS") - idleKb_) / 1e3, (StatusField("VmHWM") - idleKb_) / 1e3);
     }
 
     // Types `text` over the find box's text key by key, as a quick typist does, and waits for

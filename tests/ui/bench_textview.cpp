@@ -6,31 +6,22 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
 #include <QApplication>
 #include <QElapsedTimer>
 
+#include "ProcStatus.h"
 #include "agent/FileViewText.h"
 #include "text/TextSearch.h"
 #include "ui/FileViewWindow.h"
 #include "ui/SjisTextView.h"
 
+using namespace kv::bench;
+
 namespace {
 
 constexpr std::size_t kPiece = 256 * 1024;
-
-std::uint64_t StatusValue(const char* name) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(name, 0) == 0) {
-            return std::stoull(line.substr(std::string(name).size())) * 1024;
-        }
-    }
-    return 0;
-}
 
 double Ms(const QElapsedTimer& clock) {
     return static_cast<double>(clock.nsecsElapsed()) / 1e6;
@@ -66,8 +57,8 @@ int main(int argc, char** argv) {
     warm->show();
     QApplication::processEvents();
     delete warm;
-    std::ofstream("/proc/self/clear_refs") << "5";
-    const std::uint64_t idle = StatusValue("VmRSS:");
+    ResetPeak();
+    const std::uint64_t idle = ResidentBytes();
 
     QElapsedTimer clock;
     clock.start();
@@ -101,7 +92,7 @@ int main(int argc, char** argv) {
     while (search.Step(std::size_t(16) << 20) == kv::text::TextSearch::Result::Running) {
     }
     const double findMs = Ms(clock);
-    const std::uint64_t peak = StatusValue("VmHWM:") - idle;
+    const std::uint64_t peak = PeakResidentBytes() - idle;
 
     std::printf("file view of %zu MB EUC-JP (%zu lines, %zu bytes shown)\n", size >> 20, line,
                 textBytes);
