@@ -117,6 +117,20 @@ agent::NodeTree::Id ServerTreeModel::NodeOf(const QModelIndex& index) {
     return index.isValid() ? Unspread(index.internalId()) : agent::NodeTree::kNone;
 }
 
+std::vector<QModelIndex> ServerTreeModel::Branches(const QModelIndex& parent) const {
+    std::vector<QModelIndex> branches;
+    const agent::NodeTree::Id node = NodeOf(parent);
+    const auto rows = static_cast<std::size_t>(rowCount(parent));
+    for (std::size_t row = 0; row < rows; ++row) {
+        const agent::NodeTree::Id child =
+            filter_ ? filter_->Child(node, row) : tree_.Children(node)[row];
+        if ((filter_ ? filter_->ChildCount(child) : tree_.ChildCount(child)) > 0) {
+            branches.push_back(MakeIndex(row, child));
+        }
+    }
+    return branches;
+}
+
 QModelIndex ServerTreeModel::IndexOfParent(agent::NodeTree::Id parent) const {
     return IndexOf(parent);
 }

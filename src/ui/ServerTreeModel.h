@@ -3,6 +3,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include <QAbstractItemModel>
 #include <QIcon>
@@ -45,6 +46,10 @@ public:
     // Invalidates every persistent index in one pass, without telling views: for a view that
     // is going away, whose expanded indexes would otherwise leave Qt's books one by one.
     void DropPersistentIndexes();
+
+    // The children of `parent` that have children of their own, in row order: for a walk over
+    // a large tree that needs only its branches.
+    std::vector<QModelIndex> Branches(const QModelIndex& parent) const;
 
     // The index of a node; invalid when the node is gone or the filter hides it.
     QModelIndex IndexOf(agent::NodeTree::Id node) const;

@@ -37,21 +37,21 @@ ServerTreeView::~ServerTreeView() {
 
 std::vector<agent::NodeTree::Id> ServerTreeView::ExpandedNodes() const {
     std::vector<agent::NodeTree::Id> expanded;
-    const QAbstractItemModel* tree = model();
+    const auto* tree = qobject_cast<const ServerTreeModel*>(model());
     if (!tree) {
         return expanded;
     }
-    // Only the children of expanded nodes can be expanded themselves, as far as is shown.
+    // Only the branches below expanded nodes can be expanded themselves, as far as is shown;
+    // files, most of a large tree, are never looked at.
     std::vector<QModelIndex> pending{QModelIndex()};
     while (!pending.empty()) {
         const QModelIndex parent = pending.back();
         pending.pop_back();
-        const int rows = tree->rowCount(parent);
-        for (int row = rows - 1; row >= 0; --row) {
-            const QModelIndex child = tree->index(row, 0, parent);
-            if (tree->rowCount(child) > 0 && isExpanded(child)) {
-                expanded.push_back(ServerTreeModel::NodeOf(child));
-                pending.push_back(child);
+        const std::vector<QModelIndex> branches = tree->Branches(parent);
+        for (auto branch = branches.rbegin(); branch != branches.rend(); ++branch) {
+            if (isExpanded(*branch)) {
+                expanded.push_back(ServerTreeModel::NodeOf(*branch));
+                pending.push_back(*branch);
             }
         }
     }
