@@ -1,8 +1,10 @@
 #pragma once
 
-// What the kernel tells about a process's memory and wake-ups, for the benchmarks.
+// What the kernel tells about a process's memory, wake-ups and processor time, for the
+// benchmarks.
 
 #include <cstdint>
+#include <ctime>
 #include <fstream>
 #include <string>
 
@@ -31,6 +33,14 @@ inline std::uint64_t PeakResidentBytes() {
 // Starts the peak again from the present resident size.
 inline void ResetPeak() {
     std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+// Processor time of the calling thread in ms: on a shared machine, time spent waiting for a
+// processor is not the program's.
+inline double ThreadCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
 }
 
 }  // namespace kv::bench

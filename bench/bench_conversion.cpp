@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <functional>
 #include <random>
 #include <string>
@@ -14,19 +13,14 @@
 
 #include <iconv.h>
 
+#include "ProcStatus.h"
 #include "text/JapaneseConversion.h"
 
 using namespace kv::text;
 
-namespace {
+using namespace kv::bench;
 
-// The machine is shared: time spent waiting for a processor is not the program's, so
-// the clock is the thread's own processor time.
-double ThreadSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
+namespace {
 
 unsigned Pick(std::mt19937& rng, unsigned bound) {
     return static_cast<unsigned>(rng() % bound);
@@ -110,9 +104,9 @@ std::string LogText(std::size_t size) {
 double Measure(std::size_t inputSize, int runs, const std::function<void()>& run) {
     double best = 0;
     for (int i = 0; i < runs; ++i) {
-        const double start = ThreadSeconds();
+        const double start = ThreadCpuMs() / 1e3;
         run();
-        const double seconds = ThreadSeconds() - start;
+        const double seconds = ThreadCpuMs() / 1e3 - start;
         best = std::max(best, static_cast<double>(inputSize) / 1e6 / seconds);
     }
     return best;

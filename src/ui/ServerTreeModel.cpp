@@ -118,17 +118,25 @@ agent::NodeTree::Id ServerTreeModel::NodeOf(const QModelIndex& index) {
 }
 
 std::vector<QModelIndex> ServerTreeModel::Branches(const QModelIndex& parent) const {
+    // Straight from the nodes: an index for every file of a large tree would cost the most.
     std::vector<QModelIndex> branches;
     const agent::NodeTree::Id node = NodeOf(parent);
     const auto rows = static_cast<std::size_t>(rowCount(parent));
     for (std::size_t row = 0; row < rows; ++row) {
-        const agent::NodeTree::Id child =
-            filter_ ? filter_->Child(node, row) : tree_.Children(node)[row];
-        if ((filter_ ? filter_->ChildCount(child) : tree_.ChildCount(child)) > 0) {
+        const agent::NodeTree::Id child = ChildAt(node, row);
+        if (ShownChildCount(child) > 0) {
             branches.push_back(MakeIndex(row, child));
         }
     }
     return branches;
+}
+
+agent::NodeTree::Id ServerTreeModel::ChildAt(agent::NodeTree::Id node, std::size_t row) const {
+    return filter_ ? filter_->Child(node, row) : tree_.Children(node)[row];
+}
+
+std::size_t ServerTreeModel::ShownChildCount(agent::NodeTree::Id node) const {
+    return filter_ ? filter_->ChildCount(node) : tree_.ChildCount(node);
 }
 
 QModelIndex ServerTreeModel::IndexOfParent(agent::NodeTree::Id parent) const {
@@ -141,7 +149,7 @@ QModelIndex ServerTreeModel::index(int row, int column, const QModelIndex& paren
     }
     const agent::NodeTree::Id node = NodeOf(parent);
     const auto at = static_cast<std::size_t>(row);
-    return MakeIndex(at, filter_ ? filter_->Child(node, at) : tree_.Children(node)[at]);
+    return MakeIndex(at, ChildAt(node, at));
 }
 
 QModelIndex ServerTreeModel::parent(const QModelIndex& child) const {
@@ -157,11 +165,8 @@ int ServerTreeModel::rowCount(const QModelIndex& parent) const {
         return 0;
     }
     const agent::NodeTree::Id node = NodeOf(parent);
-    if (filter_) {
-        return static_cast<int>(filter_->ChildCount(node));
-    }
-    std::size_t count = tree_.ChildCount(node);
-    if (hiding_ && node == hiddenParent_) {
+    std::size_t count = ShownChildCount(node);
+    if (!filter_ && hiding_ && node == hiddenParent_) {
         count -= hiddenCount_;
     }
     return static_cast<int>(count);

@@ -80,6 +80,9 @@ private:
     void PicturesChanged(agent::NodeTree::Id node) override;
     QModelIndex IndexOfParent(agent::NodeTree::Id parent) const;
     QModelIndex MakeIndex(std::size_t row, agent::NodeTree::Id node) const;
+    // The node's children as the model shows them: the filter's, or the tree's.
+    agent::NodeTree::Id ChildAt(agent::NodeTree::Id node, std::size_t row) const;
+    std::size_t ShownChildCount(agent::NodeTree::Id node) const;
 
     const agent::NodeTree& tree_;
     ObserveTree observe_;

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <string>
 
 #include <QApplication>
@@ -35,13 +34,6 @@ namespace {
 constexpr std::size_t kEntries = 1000000;
 constexpr int kKeyGapMs = 40;
 
-// CPU time of this thread: less disturbed than the wall clock on a busy machine.
-double CpuMs() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
-
 double Ms(const QElapsedTimer& clock) {
     return static_cast<double>(clock.nsecsElapsed()) / 1e6;
 }
@@ -53,14 +45,14 @@ public:
         timer_.setInterval(0);
         connect(&timer_, &QTimer::timeout, this, [this] {
             worstWall_ = std::max(worstWall_, Ms(gap_));
-            worstCpu_ = std::max(worstCpu_, CpuMs() - cpuAtTurn_);
+            worstCpu_ = std::max(worstCpu_, ThreadCpuMs() - cpuAtTurn_);
             gap_.restart();
-            cpuAtTurn_ = CpuMs();
+            cpuAtTurn_ = ThreadCpuMs();
         });
     }
     void Start() {
         gap_.start();
-        cpuAtTurn_ = CpuMs();
+        cpuAtTurn_ = ThreadCpuMs();
         timer_.start();
     }
     void Stop() { timer_.stop(); }
@@ -178,9 +170,9 @@ private:
     void Time(const char* what, Step step) {
         QElapsedTimer clock;
         clock.start();
-        const double cpu = CpuMs();
+        const double cpu = ThreadCpuMs();
         step();
-        std::printf("%-36s %8.1f ms  (cpu %.1f ms)\n", what, Ms(clock), CpuMs() - cpu);
+        std::printf("%-36s %8.1f ms  (cpu %.1f ms)\n", what, Ms(clock), ThreadCpuMs() - cpu);
     }
 
     void Memory(const char* when) {

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <string>
 #include <vector>
 
@@ -13,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QEvent>
 
+#include "ProcStatus.h"
 #include "UiFixture.h"
 #include "ui/MainWindow.h"
 
@@ -22,16 +22,12 @@ using namespace kv::ui;
 using namespace kv;
 using namespace kv::test;
 
+using namespace kv::bench;
+
 namespace {
 
 constexpr int kServers = 255;  // plus the default setting: 256 entries
 constexpr int kSwitches = 200;
-
-double CpuMs() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
 
 double WallMs(const QElapsedTimer& clock) {
     return static_cast<double>(clock.nsecsElapsed()) / 1e6;
@@ -77,7 +73,7 @@ Spread SpreadOf(std::vector<double> values) {
 int main(int argc, char** argv) {
     QElapsedTimer clock;
     clock.start();
-    const double cpuStart = CpuMs();
+    const double cpuStart = ThreadCpuMs();
     QApplication app(argc, argv);
     PrepareApplication();
 
@@ -96,7 +92,7 @@ int main(int argc, char** argv) {
     std::printf("platform %s, %d servers in Server.csv\n",
                 qPrintable(QGuiApplication::platformName()), kServers + 1);
     std::printf("start-up to first paint: wall %.1f ms, cpu %.1f ms (goal < 300 ms)\n",
-                WallMs(clock), CpuMs() - cpuStart);
+                WallMs(clock), ThreadCpuMs() - cpuStart);
 
     f.LoadServer(1, FullSetting("alpha"), {"var", "log", "a"});
     f.LoadServer(2, FullSetting("beta"), {"var", "log", "b"});
@@ -108,11 +104,11 @@ int main(int argc, char** argv) {
     for (int i = 0; i < kSwitches; ++i) {
         QElapsedTimer one;
         one.start();
-        const double cpuBefore = CpuMs();
+        const double cpuBefore = ThreadCpuMs();
         f.Select(nodes[(i + 1) % 2]);
         f.window->repaint();
         wall.push_back(WallMs(one));
-        cpu.push_back(CpuMs() - cpuBefore);
+        cpu.push_back(ThreadCpuMs() - cpuBefore);
     }
     const Spread w = SpreadOf(wall);
     const Spread c = SpreadOf(cpu);
