@@ -48,7 +48,7 @@ std::string MakeLog(std::size_t bytes, const std::vector<std::string>& watched) 
         "worker %u finished job %u in 0.%03u s",
         "connect from unknown[10.0.%u.%u]",
         "Accepted publickey for deploy from 192.168.%u.%u port 52144 ssh2",
-        "[UFW BLOCK] IN=eth0 OUT= SRC=10.1.%u.%u DST=10.1.0.1 LEN=60 PROTO=TCP",
+        "[UFW BLOCK] IN=eth0 OUT= SRC=127.11.%u.%u DST=127.11.0.1 LEN=60 PROTO=TCP",
         "(root) CMD (run-parts /etc/cron.hourly) %u %u",
     };
     char message[192];

@@ -104,7 +104,7 @@ int main() {
 
         auto tree = std::make_unique<kv::agent::NodeTree>();
         const kv::agent::NodeTree::Id server =
-            tree->Append(kv::agent::NodeTree::kNone, "192.0.2.1",
+            tree->Append(kv::agent::NodeTree::kNone, "127.202.2.1",
                          kv::agent::Picture::ServerNotLoaded, kv::agent::Picture::ServerNotLoaded);
         kv::agent::TreeProgress progress;
         c0 = CpuSeconds();
@@ -141,7 +141,7 @@ int main() {
     ResetPeak();
     kv::agent::NodeTree tree;
     const kv::agent::NodeTree::Id server =
-        tree.Append(kv::agent::NodeTree::kNone, "192.0.2.1", kv::agent::Picture::ServerNotLoaded,
+        tree.Append(kv::agent::NodeTree::kNone, "127.202.2.1", kv::agent::Picture::ServerNotLoaded,
                     kv::agent::Picture::ServerNotLoaded);
     kv::agent::TreeProgress progress;
     kv::agent::BuildServerSubtree(tree, server, listing, progress);

@@ -26,10 +26,10 @@ void Check(bool condition) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     // The first byte picks the source, so that listed and new addresses are both tried.
-    const std::string source = size > 0 && (data[0] & 1) != 0 ? "10.0.0.1" : "192.168.7.9";
+    const std::string source = size > 0 && (data[0] & 1) != 0 ? "127.10.0.1" : "127.168.7.9";
     kv::store::ServerList servers;
     servers.Load("/nonexistent/Server.csv");
-    Check(servers.AddDiscovered("10.0.0.1", "listed").has_value());
+    Check(servers.AddDiscovered("127.10.0.1", "listed").has_value());
     const std::size_t before = servers.Count();
 
     const std::string_view bytes = input.substr(0, kv::agent::Discovery::kMaxReply);
@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     Check(size <= kv::agent::Discovery::kMaxReply);
-    Check(source != "10.0.0.1");
+    Check(source != "127.10.0.1");
     Check(*added == before && servers.Count() == before + 1);
     const std::string_view text = input.substr(0, input.find('\0'));
     Check(text.starts_with("I am Kestrelview Agent.|"));

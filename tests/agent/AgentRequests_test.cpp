@@ -255,8 +255,8 @@ TEST(AgentRequestsConnection, NextRequestUsesTheNewPortAndCredentials) {
     EXPECT_EQ(layer.requests.Port(), Layer::Port(second.Port()));
     ASSERT_TRUE(layer.requests.FetchTree("127.0.0.1", target));
     EXPECT_EQ(target, "2");
-    EXPECT_EQ(layer.requests.Url("10.0.0.1", "/GetTree.cgi"),
-              "http://10.0.0.1:" + Layer::Port(second.Port()) + "/GetTree.cgi");
+    EXPECT_EQ(layer.requests.Url("127.10.0.1", "/GetTree.cgi"),
+              "http://127.10.0.1:" + Layer::Port(second.Port()) + "/GetTree.cgi");
     EXPECT_TRUE(HasLine(second.Requests().at(1).bytes, "Authorization: Basic YWRtaW46c2VjcmV0"));
     EXPECT_EQ(first.Requests().size(), 1u);
 }
@@ -349,14 +349,14 @@ TEST(ConnectionSettingsPort, StartsWithTheDefaultsAndReportsOnlyChanges) {
 
 TEST(AddServerCheckAddress, FieldsAreJoinedAsTyped) {
     using Check = AddServerCheck;
-    EXPECT_EQ(Check::ComposeAddress({"192", "168", "1", "5"}), "192.168.1.5");
+    EXPECT_EQ(Check::ComposeAddress({"127", "168", "1", "5"}), "127.168.1.5");
     EXPECT_EQ(Check::ComposeAddress({"010", "0__", "_9_", "999"}), "010.0.9.999");
     EXPECT_EQ(Check::ComposeAddress({"1", "2", "", "4"}), std::nullopt);
     EXPECT_EQ(Check::ComposeAddress({"1", "2", "___", "4"}), std::nullopt);
     EXPECT_EQ(Check::ComposeAddress({"1", "2", "3", "1234"}), std::nullopt);
     EXPECT_EQ(Check::ComposeAddress({"1", "2", "3", "a"}), std::nullopt);
-    EXPECT_EQ(Check::ParseAddress("10.0.0.1"), "10.0.0.1");
-    for (const char* bad : {"10.0.0", "10.0.0.1.2", "10..0.1", "10.0.0.1 ", "a.b.c.d", ""}) {
+    EXPECT_EQ(Check::ParseAddress("127.10.0.1"), "127.10.0.1");
+    for (const char* bad : {"10.0.0", "10.0.0.1.2", "10..0.1", "127.10.0.1 ", "a.b.c.d", ""}) {
         EXPECT_EQ(Check::ParseAddress(bad), std::nullopt) << bad;
     }
 }
@@ -422,7 +422,7 @@ TEST(AddServerCheckTest, NoRequestForAnInvalidAddressAndNoEntryWithoutBothReplie
 TEST(AddServerCheckTest, FullTableAsksNoAgent) {
     AddServerFixture f;
     for (std::size_t i = 1; i < ServerList::kCapacity; ++i) {
-        f.servers.AddDiscovered("10.0." + std::to_string(i / 256) + "." + std::to_string(i % 256),
+        f.servers.AddDiscovered("127.10." + std::to_string(i / 256) + "." + std::to_string(i % 256),
                                 "n");
     }
     ASSERT_TRUE(f.servers.IsFull());

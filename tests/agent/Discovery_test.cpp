@@ -48,31 +48,31 @@ struct Servers {
 TEST(DiscoveryReply, NewAddressBecomesAnEntryNamedByTheRest) {
     Servers s;
     const std::string name = Sjis("監視サーバ一号");
-    const auto index = s.Reply(kTag + "|" + name, "192.168.1.20");
+    const auto index = s.Reply(kTag + "|" + name, "127.168.1.20");
     ASSERT_EQ(index, 1u);
     const TServerTree& entry = s.list.Entry(1);
-    EXPECT_EQ(entry.IPAddress, "192.168.1.20");
+    EXPECT_EQ(entry.IPAddress, "127.168.1.20");
     EXPECT_EQ(entry.ServerName, name);
     EXPECT_EQ(entry.TreeText, "");
     EXPECT_EQ(entry.SettingText, "");
     EXPECT_FALSE(entry.CachedLog.has_value());
-    EXPECT_EQ(s.list.Addresses().back(), "192.168.1.20");
+    EXPECT_EQ(s.list.Addresses().back(), "127.168.1.20");
 }
 
 TEST(DiscoveryReply, NameMayBeEmptyOrHoldFurtherBars) {
     Servers s;
-    EXPECT_EQ(s.Reply(kTag + "|", "10.0.0.1"), 1u);
+    EXPECT_EQ(s.Reply(kTag + "|", "127.10.0.1"), 1u);
     EXPECT_EQ(s.list.Entry(1).ServerName, "");
-    EXPECT_EQ(s.Reply(kTag + "|a|b||", "10.0.0.2"), 2u);
+    EXPECT_EQ(s.Reply(kTag + "|a|b||", "127.10.0.2"), 2u);
     EXPECT_EQ(s.list.Entry(2).ServerName, "a|b||");
 }
 
 TEST(DiscoveryReply, TextEndsAtTheFirstNul) {
     Servers s;
-    EXPECT_EQ(s.Reply(kTag + "|web" + std::string(1, '\0') + "junk\x01", "10.0.0.1"), 1u);
+    EXPECT_EQ(s.Reply(kTag + "|web" + std::string(1, '\0') + "junk\x01", "127.10.0.1"), 1u);
     EXPECT_EQ(s.list.Entry(1).ServerName, "web");
     // A NUL inside the tag leaves no "|" in the text.
-    EXPECT_EQ(s.Reply("I am" + std::string(1, '\0') + " Kestrelview Agent.|x", "10.0.0.2"),
+    EXPECT_EQ(s.Reply("I am" + std::string(1, '\0') + " Kestrelview Agent.|x", "127.10.0.2"),
               std::nullopt);
 }
 
@@ -83,17 +83,17 @@ TEST(DiscoveryReply, AnythingButTheExactReplyIsIgnored) {
           std::string("I am Kestrelview Agent. |x"), std::string(" I am Kestrelview Agent.|x"),
           std::string("|") + kTag, std::string("Are You Kestrelview Agent?"), std::string(),
           std::string("|")}) {
-        EXPECT_EQ(s.Reply(bytes, "10.0.0.9"), std::nullopt) << bytes;
+        EXPECT_EQ(s.Reply(bytes, "127.10.0.9"), std::nullopt) << bytes;
     }
     EXPECT_EQ(s.list.Count(), 1u);
 }
 
 TEST(DiscoveryReply, EachAddressIsAddedOnceAndListedOnesStayUnchanged) {
-    Servers s("ServerName,IPAddress\r\nDefaultSetting,DefaultSetting\r\nold,10.0.0.5\r\n");
-    EXPECT_EQ(s.Reply(kTag + "|renamed", "10.0.0.5"), std::nullopt);
+    Servers s("ServerName,IPAddress\r\nDefaultSetting,DefaultSetting\r\nold,127.10.0.5\r\n");
+    EXPECT_EQ(s.Reply(kTag + "|renamed", "127.10.0.5"), std::nullopt);
     EXPECT_EQ(s.list.Entry(1).ServerName, "old");
-    EXPECT_EQ(s.Reply(kTag + "|first", "10.0.0.6"), 2u);
-    EXPECT_EQ(s.Reply(kTag + "|second", "10.0.0.6"), std::nullopt);
+    EXPECT_EQ(s.Reply(kTag + "|first", "127.10.0.6"), 2u);
+    EXPECT_EQ(s.Reply(kTag + "|second", "127.10.0.6"), std::nullopt);
     EXPECT_EQ(s.list.Count(), 3u);
     EXPECT_EQ(s.list.Entry(2).ServerName, "first");
 }
@@ -102,9 +102,9 @@ TEST(DiscoveryReply, LengthLimitIs1024Bytes) {
     Servers s;
     const std::string fits = kTag + "|" + std::string(1024 - kTag.size() - 1, 'n');
     ASSERT_EQ(fits.size(), 1024u);
-    EXPECT_EQ(s.Reply(fits, "10.0.0.1"), 1u);
+    EXPECT_EQ(s.Reply(fits, "127.10.0.1"), 1u);
     // The first 1024 bytes of a longer datagram are a fine reply, but it is not one.
-    EXPECT_EQ(Discovery::HandleReply(fits, 1025, "10.0.0.2", s.list), std::nullopt);
+    EXPECT_EQ(Discovery::HandleReply(fits, 1025, "127.10.0.2", s.list), std::nullopt);
     EXPECT_EQ(s.list.Count(), 2u);
 }
 
@@ -113,7 +113,7 @@ TEST(DiscoveryReply, NameThatASettingTextCannotCarryIsRefused) {
     for (const std::string& name :
          {std::string("web\r\n\"/etc/passwd\",\"x\",\"1\",\"\",\"rm -rf /\""), std::string("a\"b"),
           std::string("tab\there"), std::string("del\x7f")}) {
-        EXPECT_EQ(s.Reply(kTag + "|" + name, "10.0.0.1"), std::nullopt);
+        EXPECT_EQ(s.Reply(kTag + "|" + name, "127.10.0.1"), std::nullopt);
     }
     EXPECT_EQ(s.list.Count(), 1u);
 }
@@ -122,9 +122,9 @@ TEST(DiscoveryReply, FullTableAddsNothing) {
     Servers s;
     for (std::size_t i = 1; i < ServerList::kCapacity; ++i) {
         ASSERT_TRUE(s.Reply(kTag + "|n",
-                            "10.1." + std::to_string(i / 256) + "." + std::to_string(i % 256)));
+                            "127.11." + std::to_string(i / 256) + "." + std::to_string(i % 256)));
     }
-    EXPECT_EQ(s.Reply(kTag + "|late", "10.2.0.1"), std::nullopt);
+    EXPECT_EQ(s.Reply(kTag + "|late", "127.12.0.1"), std::nullopt);
     EXPECT_EQ(s.list.Count(), ServerList::kCapacity);
 }
 

@@ -16,10 +16,10 @@ void ExpectParts(const HttpUrl& url, const std::string& protocol, const std::str
 }
 
 TEST(HttpUrl, SplitsTheAgentUrls) {
-    ExpectParts(HttpUrl::Split("http://192.168.1.5:4009/GetTree.cgi"), "http", "192.168.1.5",
+    ExpectParts(HttpUrl::Split("http://127.168.1.5:4009/GetTree.cgi"), "http", "127.168.1.5",
                 "4009", "/GetTree.cgi");
-    ExpectParts(HttpUrl::Split("http://10.0.0.1:4009/GetFileView.cgi?/var/log/a b.log"), "http",
-                "10.0.0.1", "4009", "/GetFileView.cgi?/var/log/a b.log");
+    ExpectParts(HttpUrl::Split("http://127.10.0.1:4009/GetFileView.cgi?/var/log/a b.log"), "http",
+                "127.10.0.1", "4009", "/GetFileView.cgi?/var/log/a b.log");
 }
 
 TEST(HttpUrl, FillsInPortAndPath) {

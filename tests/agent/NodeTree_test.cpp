@@ -50,13 +50,14 @@ protected:
 };
 
 TEST_F(NodeTreeTest, AppendKeepsOrderRowsAndParents) {
-    const Id server = tree.Append(NodeTree::kNone, "10.0.0.1", Picture::ServerNotLoaded,
+    const Id server = tree.Append(NodeTree::kNone, "127.10.0.1", Picture::ServerNotLoaded,
                                   Picture::ServerNotLoaded);
-    const Id other = Add(tree, NodeTree::kNone, "10.0.0.2");
+    const Id other = Add(tree, NodeTree::kNone, "127.10.0.2");
     const Id root = tree.Append(server, "/", Picture::RootDirectory, Picture::RootDirectory);
     const Id var = tree.Append(root, "var", Picture::Directory, Picture::DirectoryOpen);
     const Id etc = Add(tree, root, "etc");
-    EXPECT_EQ(Captions(tree, NodeTree::kNone), (std::vector<std::string>{"10.0.0.1", "10.0.0.2"}));
+    EXPECT_EQ(Captions(tree, NodeTree::kNone),
+              (std::vector<std::string>{"127.10.0.1", "127.10.0.2"}));
     EXPECT_EQ(Captions(tree, root), (std::vector<std::string>{"var", "etc"}));
     EXPECT_EQ(tree.Row(other), 1u);
     EXPECT_EQ(tree.Row(etc), 1u);
@@ -192,7 +193,7 @@ TEST_F(NodeTreeTest, VeryDeepChainIsWalkedAndRemovedWithoutRecursion) {
 }
 
 TEST_F(NodeTreeTest, RemotePathJoinsCaptionsBelowTheRootDirectory) {
-    const Id server = Add(tree, NodeTree::kNone, "192.168.0.5");
+    const Id server = Add(tree, NodeTree::kNone, "127.168.0.5");
     const Id root = Add(tree, server, "/");
     const Id var = Add(tree, root, "var");
     const Id log = Add(tree, var, "log");
@@ -204,7 +205,7 @@ TEST_F(NodeTreeTest, RemotePathJoinsCaptionsBelowTheRootDirectory) {
     EXPECT_EQ(RemotePath(tree, spaced), "/a b");
     EXPECT_EQ(RemotePath(tree, blank), "/var/");
     EXPECT_EQ(RemotePath(tree, root), "/");
-    EXPECT_EQ(RemotePath(tree, server), "/192.168.0.5");
+    EXPECT_EQ(RemotePath(tree, server), "/127.168.0.5");
     EXPECT_THROW(RemotePath(tree, NodeTree::kNone), std::out_of_range);
 }
 

@@ -52,7 +52,7 @@ class PaneSearchTest : public ::testing::Test {
 protected:
     PaneSearchTest() {
         Add(NodeTree::kNone, "DefaultSetting", Picture::DefaultSetting);
-        const Id server = Add(NodeTree::kNone, "10.0.0.1", Picture::ServerLoaded);
+        const Id server = Add(NodeTree::kNone, "127.10.0.1", Picture::ServerLoaded);
         const Id root = Add(server, "/", Picture::RootDirectory);
         const Id var = Add(root, "var", Picture::Directory);
         log_ = Add(var, "log", Picture::Directory);
@@ -63,7 +63,7 @@ protected:
         Add(etc, "hosts", Picture::File);
         Add(etc, Sjis("ログ設定.txt"), Picture::File);
         Add(etc, Sjis("ソフト"), Picture::File);
-        Add(NodeTree::kNone, "10.0.0.2", Picture::ServerNotLoaded);
+        Add(NodeTree::kNone, "127.10.0.2", Picture::ServerNotLoaded);
     }
 
     Id Add(Id parent, const std::string& caption, Picture picture) {
@@ -97,17 +97,17 @@ protected:
 };
 
 TEST_F(PaneSearchTest, ShowsMatchesWithTheirAncestorsByNameOrByPath) {
-    const std::string varLog = "10.0.0.1\n /\n  var\n   log*\n";
+    const std::string varLog = "127.10.0.1\n /\n  var\n   log*\n";
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"LOG", "10.0.0.1\n /\n  var\n   log*\n    syslog*\n   lib\n    catalog.db*\n"},
+        {"LOG", "127.10.0.1\n /\n  var\n   log*\n    syslog*\n   lib\n    catalog.db*\n"},
         // With a '/', the path is searched and the match ends inside the node's own name.
         {"/var/log", varLog},
         {"var/log/", varLog},
-        {"log/mess", "10.0.0.1\n /\n  var\n   log\n    messages*\n"},
-        {"/", "10.0.0.1\n /*\n  var*\n   log*\n   lib*\n  etc*\n"},
-        {Sjis("ログ"), "10.0.0.1\n /\n  etc\n   " + Sjis("ログ設定.txt") + "*\n"},
+        {"log/mess", "127.10.0.1\n /\n  var\n   log\n    messages*\n"},
+        {"/", "127.10.0.1\n /*\n  var*\n   log*\n   lib*\n  etc*\n"},
+        {Sjis("ログ"), "127.10.0.1\n /\n  etc\n   " + Sjis("ログ設定.txt") + "*\n"},
         {"\\", ""},
-        {"10.0.0", "10.0.0.1*\n10.0.0.2*\n"},
+        {"127.10.0", "127.10.0.1*\n127.10.0.2*\n"},
         {"nothing here", ""},
         // Typed text Shift_JIS lacks arrives as a line feed, which no name holds.
         {"\n", ""},
@@ -121,8 +121,9 @@ TEST_F(PaneSearchTest, ShowsMatchesWithTheirAncestorsByNameOrByPath) {
 
 TEST_F(PaneSearchTest, KeepsTheSelectionInViewAndWalksMatchesInPaneOrder) {
     const auto filter = Search("log", messages_);
-    EXPECT_EQ(Shown(*filter),
-              "10.0.0.1\n /\n  var\n   log*\n    messages\n    syslog*\n   lib\n    catalog.db*\n");
+    EXPECT_EQ(
+        Shown(*filter),
+        "127.10.0.1\n /\n  var\n   log*\n    messages\n    syslog*\n   lib\n    catalog.db*\n");
     EXPECT_EQ(filter->Matches().size(), 3u);
     const auto caption = [&](Id node) { return tree_.Caption(node); };
     EXPECT_EQ(caption(filter->NextMatch(tree_, messages_)), "syslog");

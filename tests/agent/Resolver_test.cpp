@@ -22,7 +22,7 @@ protected:
         asked.push_back(host);
         Result result;
         result.found = true;
-        inet_pton(AF_INET, "10.1.2.3", &result.address);
+        inet_pton(AF_INET, "127.11.2.3", &result.address);
         return result;
     }
 };
@@ -35,14 +35,14 @@ std::string Dotted(in_addr address) {
 
 TEST(Resolver, TakesDigitsAndDotsAsAnAddressWithoutLookup) {
     RecordingResolver resolver;
-    const Resolver::Result valid = resolver.Lookup("192.168.0.10");
+    const Resolver::Result valid = resolver.Lookup("127.168.0.10");
     ASSERT_TRUE(valid.found);
-    EXPECT_EQ(Dotted(valid.address), "192.168.0.10");
+    EXPECT_EQ(Dotted(valid.address), "127.168.0.10");
 
     // Leading zeros, as the address fields keep them, are decimal, never octal.
-    const Resolver::Result padded = resolver.Lookup("192.168.001.010");
+    const Resolver::Result padded = resolver.Lookup("127.168.001.010");
     ASSERT_TRUE(padded.found);
-    EXPECT_EQ(Dotted(padded.address), "192.168.1.10");
+    EXPECT_EQ(Dotted(padded.address), "127.168.1.10");
     EXPECT_EQ(Dotted(resolver.Lookup("000.0.00.0255").address), "0.0.0.255");
 
     for (const char* bad : {"999.999.999.999", "1.2.3", "1.2.3.4.5", "1.2.3.4.", ".1.2.3", "1..2.3",
@@ -58,10 +58,10 @@ TEST(Resolver, HandsNamesToTheLookup) {
     RecordingResolver resolver;
     const Resolver::Result result = resolver.Lookup("agent01.example");
     ASSERT_TRUE(result.found);
-    EXPECT_EQ(Dotted(result.address), "10.1.2.3");
+    EXPECT_EQ(Dotted(result.address), "127.11.2.3");
     // A name that merely starts with digits is a name.
-    resolver.Lookup("1.2.3.4x");
-    EXPECT_EQ(resolver.asked, (std::vector<std::string>{"agent01.example", "1.2.3.4x"}));
+    resolver.Lookup("127.200.3.4x");
+    EXPECT_EQ(resolver.asked, (std::vector<std::string>{"agent01.example", "127.200.3.4x"}));
 }
 
 TEST(Resolver, SystemDefaultFindsLoopbackAddress) {

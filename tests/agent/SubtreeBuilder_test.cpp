@@ -41,7 +41,7 @@ class SubtreeBuilderTest : public ::testing::Test {
 protected:
     NodeTree tree;
     TreeProgress progress;
-    Id server = tree.Append(NodeTree::kNone, "10.1.2.3", Picture::ServerNotLoaded,
+    Id server = tree.Append(NodeTree::kNone, "127.11.2.3", Picture::ServerNotLoaded,
                             Picture::ServerNotLoaded);
 
     std::string Build(std::string_view reply) {

@@ -183,7 +183,7 @@ TEST(UdpSocket, FailuresNameTheErrorNumberAndTheFunction) {
     EXPECT_FALSE(socket.IsOpen());
 
     // An address of another host cannot be bound.
-    socket.SetLocalAddress("192.0.2.1");
+    socket.SetLocalAddress("198.18.77.1");
     EXPECT_EQ(FailureText([&] { socket.Open(); }),
               "Error 99 in function bind\r\nCannot assign requested address");
 

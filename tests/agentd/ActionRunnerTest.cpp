@@ -31,7 +31,7 @@ public:
 
     static ActionSettings Quick() {
         ActionSettings settings;
-        settings.ipAddress = "192.0.2.7";
+        settings.ipAddress = "127.202.2.7";
         settings.retry.firstDelay = 1s;
         settings.retry.attemptTimeout = 10s;
         return settings;
@@ -97,7 +97,7 @@ TEST(ActionRunner, MailsEveryRecipientADecodableMessageWithThePlaceholdersExpand
     EXPECT_EQ(mails[0].subject,
               "障害検知 本番サーバ 3回：ディスク容量の警告がしきい値を超えました（至急確認）①");
     EXPECT_EQ(mails[0].body,
-              "ファイル /var/log/アプリ.log\n語 エラー\nIP 192.0.2.7\n"
+              "ファイル /var/log/アプリ.log\n語 エラー\nIP 127.202.2.7\n"
               "行 エラー発生 $(rm -rf /) `id` \"q\" 'q'\nソServerName\\ \\Unknown\\ ｶﾅ\n");
     const std::string log = actions.LogWith("メールを送信しました。");
     EXPECT_NE(log.find(Sjis("「エラー」を 3 回検出しました。")), std::string::npos);

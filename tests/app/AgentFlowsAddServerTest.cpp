@@ -42,7 +42,7 @@ const std::string kLog = "/var/log/kv/20260307.log";
 
 class AddingServer : public ::testing::Test {
 protected:
-    ManagerFixture f{{"a,10.0.0.1"}};
+    ManagerFixture f{{"a,127.10.0.1"}};
     DialogUser user;
     CannedAgents agents;
     std::optional<ManagerModel> m;
@@ -55,9 +55,9 @@ protected:
         m->FormShow();
         flows.emplace(*m);
         flows->Install();
-        agents.trees["10.0.0.5"] = "IsDir /\n\tIsDir etc\n\t\thosts\n";
-        agents.settings["10.0.0.5"] = AgentSetting({"/etc/hosts"}, "web", kLog);
-        agents.files["10.0.0.5|" + kLog] = "started\n";
+        agents.trees["127.10.0.5"] = "IsDir /\n\tIsDir etc\n\t\thosts\n";
+        agents.settings["127.10.0.5"] = AgentSetting({"/etc/hosts"}, "web", kLog);
+        agents.files["127.10.0.5|" + kLog] = "started\n";
     }
     void ExpectWindowRestored() const {
         EXPECT_TRUE(m->MainWindowEnabled());
@@ -66,17 +66,17 @@ protected:
 };
 
 TEST_F(AddingServer, RetryAfterNoAnswerAddsALoadedServerWithItsTree) {
-    user.typed = {"10.0.0.9", "10.0.0.5"};
+    user.typed = {"127.10.0.9", "127.10.0.5"};
     m->Execute(CommandId::AddServer);
 
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0], AddServerCheck::NoAnswerMessage());
     ASSERT_EQ(m->Servers().Count(), 3u);
-    EXPECT_EQ(m->Servers().Entry(2).IPAddress, "10.0.0.5");
+    EXPECT_EQ(m->Servers().Entry(2).IPAddress, "127.10.0.5");
     EXPECT_EQ(m->Servers().Entry(2).ServerName, "web");
     const NodeTree::Id node = m->ServerNode(2);
     EXPECT_EQ(m->SelectedNode(), node);
-    EXPECT_EQ(m->CurrentServer(), "10.0.0.5");
+    EXPECT_EQ(m->CurrentServer(), "127.10.0.5");
     EXPECT_TRUE(m->IsLoaded(node));
     ASSERT_EQ(m->Pane().ChildCount(node), 1u);
     const NodeTree::Id root = m->Pane().Children(node)[0];
@@ -94,7 +94,7 @@ TEST_F(AddingServer, RetryAfterNoAnswerAddsALoadedServerWithItsTree) {
 }
 
 TEST_F(AddingServer, CancelAddsNothing) {
-    user.typed = {"10.0.0.9"};
+    user.typed = {"127.10.0.9"};
     m->Execute(CommandId::AddServer);
     EXPECT_EQ(m->Servers().Count(), 2u);
     EXPECT_EQ(m->Pane().ChildCount(NodeTree::kNone), 2u);
@@ -104,18 +104,18 @@ TEST_F(AddingServer, CancelAddsNothing) {
 TEST_F(AddingServer, EditsOfTheServerShownBeforeAreKept) {
     m->SetSettingText(1, AgentSetting({"/a"}, "alpha", kLog));
     m->MarkLoaded(m->ServerNode(1));
-    agents.files["10.0.0.1|" + kLog] = "";
+    agents.files["127.10.0.1|" + kLog] = "";
     m->SelectNode(m->ServerNode(1));
     ASSERT_TRUE(m->EditCell(1, 1, "/edited"));
-    user.typed = {"10.0.0.5"};
+    user.typed = {"127.10.0.5"};
     m->Execute(CommandId::AddServer);
     EXPECT_EQ(m->Servers().Entry(1).SettingText.rfind("\"/edited\",", 0), 0u);
     EXPECT_EQ(m->Grid().Cell(1, 1), "/etc/hosts");
 }
 
 TEST_F(AddingServer, BadTreeLeavesAnEmptyRootAndAWorkingPane) {
-    agents.trees["10.0.0.5"] = "IsDir /\n\t\tdeep\n";
-    user.typed = {"10.0.0.5"};
+    agents.trees["127.10.0.5"] = "IsDir /\n\t\tdeep\n";
+    user.typed = {"127.10.0.5"};
     m->Execute(CommandId::AddServer);
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0], ManagerModel::CommunicationFailureText());
@@ -140,8 +140,8 @@ TEST_F(AddingServer, AServerNameWithAControlByteOrAQuoteIsRefused) {
          std::vector<std::string>{"say \"\"hi\"\"", "tab\there", "\x7f"}) {
         SCOPED_TRACE(name);
         SetUp();
-        agents.settings["10.0.0.5"] = AgentSetting({"/etc/hosts"}, name, kLog);
-        user.typed = {"10.0.0.5"};
+        agents.settings["127.10.0.5"] = AgentSetting({"/etc/hosts"}, name, kLog);
+        user.typed = {"127.10.0.5"};
         user.messages.clear();
         m->Execute(CommandId::AddServer);
         EXPECT_EQ(m->Servers().Count(), 2u);

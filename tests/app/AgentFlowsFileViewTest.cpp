@@ -24,7 +24,7 @@ public:
 
 class FileViewing : public ::testing::Test {
 protected:
-    ManagerFixture f{{"a,10.0.0.1"}};
+    ManagerFixture f{{"a,127.10.0.1"}};
     ViewingUser user;
     std::optional<ManagerModel> m;
     std::optional<AgentFlows> flows;
@@ -40,7 +40,7 @@ protected:
         flows->Install();
         messages = FetchedBranch(*m, 1, {"var", "log", "messages"});
         var = m->Pane().Parent(m->Pane().Parent(messages));
-        f.requests.files["10.0.0.1|/var/log/messages"] = "first\nsecond";
+        f.requests.files["127.10.0.1|/var/log/messages"] = "first\nsecond";
     }
 
     void ExpectWindowRestored() const {
@@ -54,7 +54,7 @@ TEST_F(FileViewing, DoubleClickOpensOneViewerPerRequestWithPreparedText) {
     m->DoubleClickNode();
     m->DoubleClickNode();
     ASSERT_EQ(user.views.size(), 2u);
-    EXPECT_EQ(user.views[0].first, "10.0.0.1 - /var/log/messages");
+    EXPECT_EQ(user.views[0].first, "127.10.0.1 - /var/log/messages");
     EXPECT_EQ(user.views[0].second, "first\r\nsecond\r\n");
     EXPECT_EQ(user.views[1], user.views[0]);
     EXPECT_EQ(f.requests.fileRequests.size(), 2u);
@@ -63,7 +63,7 @@ TEST_F(FileViewing, DoubleClickOpensOneViewerPerRequestWithPreparedText) {
 }
 
 TEST_F(FileViewing, TextEndsAtANulByte) {
-    f.requests.files["10.0.0.1|/var/log/messages"] = std::string("shown\r\nkept\0hidden", 18);
+    f.requests.files["127.10.0.1|/var/log/messages"] = std::string("shown\r\nkept\0hidden", 18);
     m->SelectNode(messages);
     m->Execute(CommandId::TreeViewFile);
     ASSERT_EQ(user.views.size(), 1u);

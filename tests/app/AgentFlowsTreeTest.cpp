@@ -32,12 +32,12 @@ const std::string kLog = "/var/log/kv/20260307.log";
 
 class TreeFlows : public AgentFlowsTest {
 protected:
-    TreeFlows() : AgentFlowsTest({"a,10.0.0.1", "b,10.0.0.2"}) {}
+    TreeFlows() : AgentFlowsTest({"a,127.10.0.1", "b,127.10.0.2"}) {}
 
     void SetUp() override {
         AgentFlowsTest::SetUp();
-        agents.settings["10.0.0.1"] = AgentSetting({"/etc/hosts"}, "alpha", kLog);
-        agents.files["10.0.0.1|" + kLog] = "log line\n";
+        agents.settings["127.10.0.1"] = AgentSetting({"/etc/hosts"}, "alpha", kLog);
+        agents.files["127.10.0.1|" + kLog] = "log line\n";
     }
 
     NodeTree::Id Server(std::size_t index) const { return m->ServerNode(index); }
@@ -57,7 +57,7 @@ protected:
 };
 
 TEST_F(TreeFlows, DoubleClickFetchesTreeSettingAndLog) {
-    agents.trees["10.0.0.1"] = "IsDir /\n\tIsDir etc\n\t\thosts\n\tIsDir tmp\n";
+    agents.trees["127.10.0.1"] = "IsDir /\n\tIsDir etc\n\t\thosts\n\tIsDir tmp\n";
     f.Select(0);
     f.Select(1);
     ASSERT_FALSE(m->LogTabVisible());
@@ -84,7 +84,7 @@ TEST_F(TreeFlows, DoubleClickFetchesTreeSettingAndLog) {
 }
 
 TEST_F(TreeFlows, DoubleClickOnLoadedServerDoesNothingButPopupFetchesAgain) {
-    agents.trees["10.0.0.1"] = "IsDir /\n\tIsDir etc\n";
+    agents.trees["127.10.0.1"] = "IsDir /\n\tIsDir etc\n";
     f.Select(1);
     m->DoubleClickNode();
     agents.asked.clear();
@@ -93,17 +93,17 @@ TEST_F(TreeFlows, DoubleClickOnLoadedServerDoesNothingButPopupFetchesAgain) {
 
     m->OpenTreePopup();
     m->Execute(CommandId::TreeFetch);
-    EXPECT_EQ(agents.asked, (std::vector<std::string>{"tree 10.0.0.1", "setting 10.0.0.1"}));
+    EXPECT_EQ(agents.asked, (std::vector<std::string>{"tree 127.10.0.1", "setting 127.10.0.1"}));
     EXPECT_EQ(Captions(Server(1)), std::vector<std::string>{"/"});
 }
 
 TEST_F(TreeFlows, ReloadFromADeepNodeFetchesItsServerOnce) {
-    agents.trees["10.0.0.1"] = "IsDir /\n\tIsDir etc\n\t\thosts\n";
+    agents.trees["127.10.0.1"] = "IsDir /\n\tIsDir etc\n\t\thosts\n";
     f.Select(1);
     m->DoubleClickNode();
     const NodeTree::Id root = Pane().Children(Server(1))[0];
     m->SelectNode(Pane().Children(Pane().Children(root)[0])[0]);
-    agents.trees["10.0.0.1"] = "IsDir /\n\tvmlinuz\n";
+    agents.trees["127.10.0.1"] = "IsDir /\n\tvmlinuz\n";
     m->Execute(CommandId::Reload);
 
     ASSERT_EQ(Captions(Server(1)), std::vector<std::string>{"/"});
@@ -122,10 +122,10 @@ TEST_F(TreeFlows, ReloadOnNothingOrTheDefaultSettingAsksNoAgent) {
 }
 
 TEST_F(TreeFlows, ReloadThatLosesTheConnectionLeavesTheServerEmpty) {
-    agents.trees["10.0.0.1"] = "IsDir /\n\tIsDir etc\n";
+    agents.trees["127.10.0.1"] = "IsDir /\n\tIsDir etc\n";
     f.Select(1);
     m->DoubleClickNode();
-    agents.settings.erase("10.0.0.1");
+    agents.settings.erase("127.10.0.1");
     m->Execute(CommandId::Reload);
 
     ExpectCommunicationMessage();
@@ -140,7 +140,7 @@ TEST_F(TreeFlows, ReloadThatLosesTheConnectionLeavesTheServerEmpty) {
 }
 
 TEST_F(TreeFlows, FailedFetchKeepsTheOldSubtreeAndStopsBeforeLoading) {
-    agents.trees["10.0.0.1"] = "IsDir /\n\tIsDir etc\n";
+    agents.trees["127.10.0.1"] = "IsDir /\n\tIsDir etc\n";
     f.Select(1);
     m->DoubleClickNode();
     agents.trees.clear();
@@ -150,12 +150,12 @@ TEST_F(TreeFlows, FailedFetchKeepsTheOldSubtreeAndStopsBeforeLoading) {
     ExpectCommunicationMessage();
     ExpectWindowRestored();
     EXPECT_EQ(Captions(Server(1)), std::vector<std::string>{"/"});
-    EXPECT_EQ(agents.asked.back(), "tree 10.0.0.1");
+    EXPECT_EQ(agents.asked.back(), "tree 127.10.0.1");
     EXPECT_EQ(m->StatusText(), Sjis("ディレクトリ情報をリモートサーバから取得します。"));
 }
 
 TEST_F(TreeFlows, BadEntryLevelLeavesAnEmptyRootAndResumesSelection) {
-    agents.trees["10.0.0.1"] = "IsDir /\n\t\t\tdeep\n";
+    agents.trees["127.10.0.1"] = "IsDir /\n\t\t\tdeep\n";
     f.Select(1);
     m->DoubleClickNode();
 
@@ -171,7 +171,7 @@ TEST_F(TreeFlows, BadEntryLevelLeavesAnEmptyRootAndResumesSelection) {
 }
 
 TEST_F(TreeFlows, LogFailureInsideTheDisplayIsACommunicationFailure) {
-    agents.trees["10.0.0.1"] = "";
+    agents.trees["127.10.0.1"] = "";
     agents.files.clear();
     f.Select(1);
     m->DoubleClickNode();
@@ -187,7 +187,7 @@ TEST_F(TreeFlows, ProgressCountsNonEmptyRootDirectoriesUpToItsMaximum) {
     for (int i = 0; i < 20; ++i) {
         tree += "\tIsDir d" + std::to_string(i) + "\n\t\tf\n";
     }
-    agents.trees["10.0.0.1"] = tree;
+    agents.trees["127.10.0.1"] = tree;
     ProgressWatch watch(*m);
     m->AddObserver(&watch);
     f.Select(1);

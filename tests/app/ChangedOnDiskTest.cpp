@@ -55,7 +55,7 @@ TEST(ChangedOnDisk, SaveAsksBeforeOverwritingAnotherProgramsWrite) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ManagerFixture f({"web,10.0.0.1"}, "\"/var/log/a\",\"ERR\",\"2\",\"m@x\",\"cmd\"\r\n",
+        ManagerFixture f({"web,127.10.0.1"}, "\"/var/log/a\",\"ERR\",\"2\",\"m@x\",\"cmd\"\r\n",
                          "\"Subj\",\"body\",\"smtp.x\",\"me@x\"\r\n");
         f.Start();
         f.Load(1, AgentSetting({"/a"}, "web"));

@@ -44,39 +44,39 @@ TEST(DefaultSetting, CancelledSaveWritesNothing) {
 }
 
 TEST(DefaultSetting, SaveAllWritesDefaultAndUploadsLoadedServersOnly) {
-    ManagerFixture f({"a,10.0.0.1", "b,10.0.0.2", "c,10.0.0.3"});
+    ManagerFixture f({"a,127.10.0.1", "b,127.10.0.2", "c,127.10.0.3"});
     f.Start();
     f.Load(1, AgentSetting({"/a"}, "alpha"));
     f.Load(3, AgentSetting({"/c"}, "gamma"));
-    f.requests.postOk["10.0.0.3"] = false;
+    f.requests.postOk["127.10.0.3"] = false;
     f.model->EditCell(1, 1, "/default");
     f.model->Execute(CommandId::GrdAllSave);
 
     EXPECT_NE(f.dir.Read("Kestrelview.cnf").find("/default"), std::string::npos);
     ASSERT_EQ(f.requests.posts.size(), 2u);
-    EXPECT_EQ(f.requests.posts[0].first, "10.0.0.1");
+    EXPECT_EQ(f.requests.posts[0].first, "127.10.0.1");
     EXPECT_EQ(f.requests.posts[0].second,
               (std::vector<std::string>{"\"/a\",\"err\",\"1\",\"a@b\",\"\"",
                                         "\"subj\",\"l1\tl2\",\"smtp\",\"from@x\",\"a\""}));
     ASSERT_EQ(f.user.messages.size(), 1u);
     EXPECT_EQ(f.user.messages[0],
-              "10.0.0.3" + Sjis(" サーバとの通信に失敗しました。\r\n"
-                                "リモートサーバでKestrelviewエージェントが起動しているか確認して"
-                                "ください。"));
+              "127.10.0.3" + Sjis(" サーバとの通信に失敗しました。\r\n"
+                                  "リモートサーバでKestrelviewエージェントが起動しているか確認して"
+                                  "ください。"));
 }
 
 TEST(DefaultSetting, EmptySettingIsNeverPosted) {
-    ManagerFixture f({"a,10.0.0.1"});
+    ManagerFixture f({"a,127.10.0.1"});
     f.Start();
     f.Load(1, "");
     f.model->Execute(CommandId::GrdAllSave);
     EXPECT_TRUE(f.requests.posts.empty());
     ASSERT_EQ(f.user.messages.size(), 1u);
-    EXPECT_EQ(f.user.messages[0].rfind("10.0.0.1", 0), 0u);
+    EXPECT_EQ(f.user.messages[0].rfind("127.10.0.1", 0), 0u);
 }
 
 TEST(DefaultSetting, DistributionCopiesTheDefaultToLoadedServers) {
-    ManagerFixture f({"a,10.0.0.1", "b,10.0.0.2"});
+    ManagerFixture f({"a,127.10.0.1", "b,127.10.0.2"});
     f.Start();
     f.Load(1, AgentSetting({"/a"}, "alpha"));
     f.model->SetSettingText(2, "untouched");
@@ -95,7 +95,7 @@ TEST(DefaultSetting, DistributionCopiesTheDefaultToLoadedServers) {
 }
 
 TEST(DefaultSetting, DistributionFailingOnTheLocalFilesUploadsNothing) {
-    ManagerFixture f({"a,10.0.0.1"});
+    ManagerFixture f({"a,127.10.0.1"});
     f.Start();
     f.Load(1, AgentSetting({"/a"}, "alpha"));
     std::remove(f.dir.File("env.csv").c_str());

@@ -19,7 +19,7 @@ void ExpectAll(const ManagerModel& model, const std::vector<Control>& controls, 
 }
 
 TEST(Enabling, FirstShowingIsTheDefaultSettingState) {
-    ManagerFixture f({"a,10.0.0.1"});
+    ManagerFixture f({"a,127.10.0.1"});
     f.Start();
     const ManagerModel& m = *f.model;
     ExpectAll(m, {Control::BtnReload, Control::BtnServerDel, Control::BtnGrdReload}, false);
@@ -40,11 +40,11 @@ TEST(Enabling, FirstShowingIsTheDefaultSettingState) {
 }
 
 TEST(Enabling, SelectingEachKindOfServerNode) {
-    ManagerFixture f({"a,10.0.0.1", "b,10.0.0.2"});
+    ManagerFixture f({"a,127.10.0.1", "b,127.10.0.2"});
     f.Start();
     ManagerModel& m = *f.model;
     f.Load(1, AgentSetting({"/x"}, "alpha"));
-    f.requests.files["10.0.0.1|/var/log/kv/20260307.log"] = "log\n";
+    f.requests.files["127.10.0.1|/var/log/kv/20260307.log"] = "log\n";
 
     f.Select(1);  // loaded
     ExpectAll(m, {Control::BtnReload, Control::BtnServerDel, Control::BtnGrdReload}, true);
@@ -89,7 +89,7 @@ TEST(Enabling, EditingSwitchedOnOnEachPage) {
     for (const auto& [page, rowsOn] : std::vector<std::pair<Page, bool>>{
              {Page::Watch, true}, {Page::Message, false}, {Page::Log, true}}) {
         SCOPED_TRACE(static_cast<int>(page));
-        ManagerFixture f({"a,10.0.0.1"});
+        ManagerFixture f({"a,127.10.0.1"});
         f.Start();
         ManagerModel& m = *f.model;
         m.ChangePage(page);
@@ -139,7 +139,7 @@ TEST(Enabling, PageSwitchingTogglesTheRowButtonsOnly) {
 }
 
 TEST(Enabling, HidingTheLogTabLeavesTheLogPage) {
-    ManagerFixture f({"a,10.0.0.1"});
+    ManagerFixture f({"a,127.10.0.1"});
     f.Start();
     ManagerModel& m = *f.model;
     f.Load(1, AgentSetting({}, "a", ""));
@@ -152,7 +152,7 @@ TEST(Enabling, HidingTheLogTabLeavesTheLogPage) {
 }
 
 TEST(Enabling, TreePopupFollowsTheSelectedNode) {
-    ManagerFixture f({"a,10.0.0.1"});
+    ManagerFixture f({"a,127.10.0.1"});
     f.Start();
     ManagerModel& m = *f.model;
     const NodeTree::Id file = FetchedBranch(m, 1, {"etc", "hosts"});

@@ -127,7 +127,7 @@ TEST(CommandTable, OneRowPerCommandWithItsPlaces) {
 }
 
 TEST(CommandTable, AgentFlowsRunOnceInstalled) {
-    ManagerFixture f({"a,10.0.0.1"});
+    ManagerFixture f({"a,127.10.0.1"});
     f.Start();
     ManagerModel& m = *f.model;
     EXPECT_FALSE(m.HasHandler(CommandId::GrdReload));
@@ -160,7 +160,7 @@ TEST(CommandTable, AgentFlowsRunOnceInstalled) {
 }
 
 TEST(Observer, ChangesReachTheWindow) {
-    ManagerFixture f({"a,10.0.0.1"});
+    ManagerFixture f({"a,127.10.0.1"});
     f.Start();
     RecordingObserver observer;
     f.model->AddObserver(&observer);

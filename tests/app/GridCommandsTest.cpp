@@ -15,7 +15,7 @@ WatchRow Numbered(int n) {
 
 class GridCommands : public ::testing::Test {
 protected:
-    ManagerFixture f{{"a,10.0.0.1", "b,10.0.0.2"}};
+    ManagerFixture f{{"a,127.10.0.1", "b,127.10.0.2"}};
     ManagerModel* m = nullptr;
     NodeTree::Id file = NodeTree::kNone;
     NodeTree::Id dir = NodeTree::kNone;

@@ -15,18 +15,18 @@ namespace kv::test {
 namespace {
 
 TEST(Startup, FillsServerTablePaneAndDefaultSetting) {
-    ManagerFixture f({"web,192.168.0.10", "db,192.168.0.11"},
+    ManagerFixture f({"web,127.168.0.10", "db,127.168.0.11"},
                      "\"/var/log/a\",\"ERR\",\"2\",\"m@x\",\"cmd\"\r\n",
                      "\"Subj\",\"one\ttwo\",\"smtp.x\",\"me@x\"\r\n");
     f.Start();
     const ManagerModel& m = *f.model;
     EXPECT_EQ(m.Servers().Addresses(),
-              (std::vector<std::string>{"DefaultSetting", "192.168.0.10", "192.168.0.11"}));
+              (std::vector<std::string>{"DefaultSetting", "127.168.0.10", "127.168.0.11"}));
     ASSERT_EQ(m.Pane().ChildCount(NodeTree::kNone), 3u);
     EXPECT_EQ(m.Pane().PictureOf(m.ServerNode(0)), Picture::DefaultSetting);
     EXPECT_EQ(m.Pane().SelectedPictureOf(m.ServerNode(0)), Picture::DefaultSetting);
     EXPECT_EQ(m.Pane().PictureOf(m.ServerNode(1)), Picture::ServerNotLoaded);
-    EXPECT_EQ(m.Pane().Caption(m.ServerNode(2)), "192.168.0.11");
+    EXPECT_EQ(m.Pane().Caption(m.ServerNode(2)), "127.168.0.11");
     EXPECT_EQ(m.CurrentServer(), "DefaultSetting");
     EXPECT_EQ(m.ServerNameText(), "DefaultSetting");
     EXPECT_EQ(m.Grid().Cell(1, 1), "/var/log/a");
@@ -126,7 +126,7 @@ class CloseQuestion : public ::testing::Test {
 protected:
     const std::string original =
         "\"ServerName\",\"IPAddress\"\r\n\"DefaultSetting\",\"DefaultSetting\"\r\n"
-        "\"web\",\"10.0.0.1\"\r\n";
+        "\"web\",\"127.10.0.1\"\r\n";
     ManagerFixture f;
 
     void SetUp() override {
@@ -152,7 +152,7 @@ TEST_F(CloseQuestion, YesSavesNamesLearnedFromAgents) {
     f.Select(1);
     f.user.yesNoAnswers = {YesNoCancel::Yes};
     EXPECT_TRUE(f.model->FormCloseQuery());
-    EXPECT_NE(f.dir.Read("Server.csv").find("\"renamed\",\"10.0.0.1\""), std::string::npos);
+    EXPECT_NE(f.dir.Read("Server.csv").find("\"renamed\",\"127.10.0.1\""), std::string::npos);
 }
 
 TEST_F(CloseQuestion, NoLeavesServerListByteForByte) {
@@ -195,7 +195,7 @@ TEST(CloseQuestionFailure, FailedSaveKeepsTheWindowAndTheOldFile) {
         std::vector<std::size_t> added;
         for (int i = 0; i < 200; ++i) {
             added.push_back(
-                *servers.AddDiscovered("10.0.0." + std::to_string(i), std::string(400, 'n')));
+                *servers.AddDiscovered("127.10.0." + std::to_string(i), std::string(400, 'n')));
         }
         return added;
     });
@@ -213,7 +213,7 @@ TEST(CloseQuestionFailure, FailedSaveKeepsTheWindowAndTheOldFile) {
 }
 
 TEST(FrameCommands, SaveServerListAsksAndReportsFailure) {
-    ManagerFixture f({"web,10.0.0.1"});
+    ManagerFixture f({"web,127.10.0.1"});
     f.Start();
     const std::string before = f.dir.Read("Server.csv");
     f.Load(1, AgentSetting({}, "renamed", ""));
@@ -225,7 +225,7 @@ TEST(FrameCommands, SaveServerListAsksAndReportsFailure) {
     EXPECT_EQ(f.user.questions.back(), Sjis("サーバ一覧を保存します。\r\nよろしいですか？"));
 
     f.model->Execute(CommandId::Save);
-    EXPECT_NE(f.dir.Read("Server.csv").find("\"renamed\",\"10.0.0.1\""), std::string::npos);
+    EXPECT_NE(f.dir.Read("Server.csv").find("\"renamed\",\"127.10.0.1\""), std::string::npos);
 
     std::string blocker = f.dir.File("Server.csv");
     std::remove(blocker.c_str());

@@ -10,7 +10,7 @@ namespace {
 
 class Switching : public ::testing::Test {
 protected:
-    ManagerFixture f{{"a,10.0.0.1", "b,10.0.0.2", "c,10.0.0.3"}};
+    ManagerFixture f{{"a,127.10.0.1", "b,127.10.0.2", "c,127.10.0.3"}};
     ManagerModel* m = nullptr;
 
     void SetUp() override {
@@ -34,7 +34,7 @@ TEST_F(Switching, EditsSurviveSwitchingAwayAndBack) {
     EXPECT_EQ(m->Grid().Cell(2, 2), "changed");
     EXPECT_EQ(m->Mail().MailSubject, "new subject");
     EXPECT_EQ(m->Mail().MailBody, "l1\r\nl2");
-    EXPECT_EQ(m->CurrentServer(), "10.0.0.1");
+    EXPECT_EQ(m->CurrentServer(), "127.10.0.1");
 }
 
 TEST_F(Switching, DefaultEditsAreCapturedIntoEntryZero) {
@@ -61,7 +61,7 @@ TEST_F(Switching, MovingWithinOneServerChangesNothing) {
     EXPECT_EQ(m->Servers().Entry(1).SettingText, AgentSetting({"/a1", "/a2"}, "alpha"));
     // A directory node of another server switches to that server.
     m->SelectNode(FetchedBranch(*m, 2, {}));
-    EXPECT_EQ(m->CurrentServer(), "10.0.0.2");
+    EXPECT_EQ(m->CurrentServer(), "127.10.0.2");
 }
 
 TEST_F(Switching, NotLoadedServerShowsItsNameAndEmptyDisabledPages) {
@@ -75,7 +75,7 @@ TEST_F(Switching, NotLoadedServerShowsItsNameAndEmptyDisabledPages) {
 }
 
 TEST_F(Switching, LogComesFromTheAgentOnceThenFromTheCache) {
-    f.requests.files["10.0.0.2|/var/log/kv/20260307.log"] = "one\ntwo";
+    f.requests.files["127.10.0.2|/var/log/kv/20260307.log"] = "one\ntwo";
     f.Select(2);
     EXPECT_EQ(m->LogText(), "one\r\ntwo\r\n");
     ASSERT_EQ(f.requests.fileRequests.size(), 1u);
@@ -95,7 +95,7 @@ TEST_F(Switching, FailedLogFetchIsReportedAndRetriedNextTime) {
     EXPECT_EQ(m->Grid().Cell(1, 1), "/b1");  // rows were shown before the log
     EXPECT_FALSE(m->Servers().Entry(2).CachedLog.has_value());
 
-    f.requests.files["10.0.0.2|/var/log/kv/20260307.log"] = "late";
+    f.requests.files["127.10.0.2|/var/log/kv/20260307.log"] = "late";
     f.Select(0);
     f.Select(2);
     EXPECT_EQ(m->LogText(), "late\r\n");
@@ -111,7 +111,7 @@ TEST_F(Switching, FirstShowOfAnUnloadedServerMarksItLoaded) {
 
 TEST_F(Switching, LogDayChoiceAsksTheShownServersOwnPaths) {
     f.Select(1);
-    f.requests.files["10.0.0.1|/var/log/kv/20260305.log"] = "two days ago";
+    f.requests.files["127.10.0.1|/var/log/kv/20260305.log"] = "two days ago";
     m->ChooseLogDay(2);
     EXPECT_EQ(m->LogText(), "two days ago\r\n");
     m->ChooseLogDay(3);
@@ -163,7 +163,7 @@ protected:
     NodeTree::Id AddDuplicateOfTheFirst() {
         m->AddDiscoveredServers([](ServerList& servers) {
             return std::vector<std::size_t>{
-                *servers.AddFetched("10.0.0.1", "", AgentSetting({"/dup"}, "dup"))};
+                *servers.AddFetched("127.10.0.1", "", AgentSetting({"/dup"}, "dup"))};
         });
         const NodeTree::Id dup = m->ServerNode(m->Servers().Count() - 1);
         m->MarkLoaded(dup);
@@ -172,16 +172,16 @@ protected:
 };
 
 TEST_F(Deleting, SecondOfThreeKeepsTableAddressesAndPaneInStep) {
-    f.requests.files["10.0.0.1|/var/log/kv/20260307.log"] = "log a";
+    f.requests.files["127.10.0.1|/var/log/kv/20260307.log"] = "log a";
     f.Select(1);
     m->SetTreeText(3, "tree c");
     f.Select(2);
     m->EditCell(1, 1, "unsaved");
     m->Execute(CommandId::ServerDel);
     EXPECT_EQ(f.user.questions.back(),
-              Sjis("サーバ一覧から ") + "10.0.0.2" + Sjis("を削除します。\r\nよろしいですか？"));
+              Sjis("サーバ一覧から ") + "127.10.0.2" + Sjis("を削除します。\r\nよろしいですか？"));
     EXPECT_EQ(m->Servers().Addresses(),
-              (std::vector<std::string>{"DefaultSetting", "10.0.0.1", "10.0.0.3"}));
+              (std::vector<std::string>{"DefaultSetting", "127.10.0.1", "127.10.0.3"}));
     ASSERT_EQ(m->Pane().ChildCount(NodeTree::kNone), 3u);
     for (std::size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(m->Pane().Caption(m->ServerNode(i)), m->Servers().Entry(i).IPAddress);
@@ -189,7 +189,7 @@ TEST_F(Deleting, SecondOfThreeKeepsTableAddressesAndPaneInStep) {
     EXPECT_EQ(m->Servers().Entry(2).TreeText, "tree c");
     // The neighbour (now at the same position) is shown with its own entry.
     EXPECT_EQ(m->SelectedNode(), m->ServerNode(2));
-    EXPECT_EQ(m->CurrentServer(), "10.0.0.3");
+    EXPECT_EQ(m->CurrentServer(), "127.10.0.3");
     EXPECT_EQ(m->ServerNameText(), "c");
 
     f.Select(1);
@@ -200,7 +200,7 @@ TEST_F(Deleting, SecondOfThreeKeepsTableAddressesAndPaneInStep) {
 TEST_F(Deleting, LastServerSelectsThePreviousOne) {
     f.Select(3);
     m->Execute(CommandId::ServerDel);
-    EXPECT_EQ(m->CurrentServer(), "10.0.0.2");
+    EXPECT_EQ(m->CurrentServer(), "127.10.0.2");
     EXPECT_EQ(m->Grid().Cell(1, 1), "/b1");
 }
 
@@ -222,10 +222,10 @@ TEST_F(Deleting, DuplicateAddressDeletesTheSecondWithoutTouchingTheFirst) {
     m->EditCell(1, 1, "first edited");
     m->SelectNode(dup);  // same caption: still the first server's pages
     m->Execute(CommandId::ServerDel);
-    EXPECT_EQ(m->Servers().Addresses(),
-              (std::vector<std::string>{"DefaultSetting", "10.0.0.1", "10.0.0.2", "10.0.0.3"}));
+    EXPECT_EQ(m->Servers().Addresses(), (std::vector<std::string>{"DefaultSetting", "127.10.0.1",
+                                                                  "127.10.0.2", "127.10.0.3"}));
     EXPECT_EQ(m->Pane().ChildCount(NodeTree::kNone), 4u);
-    EXPECT_EQ(m->CurrentServer(), "10.0.0.3");
+    EXPECT_EQ(m->CurrentServer(), "127.10.0.3");
     // The pages were the first server's: its edit is kept, not dropped with the duplicate.
     EXPECT_NE(m->Servers().Entry(1).SettingText.find("first edited"), std::string::npos);
 }
@@ -236,7 +236,7 @@ TEST_F(Deleting, DuplicateAddressDeletingTheShownOneDoesNotOverwriteTheOther) {
     m->EditCell(1, 1, "edited then deleted");
     m->Execute(CommandId::ServerDel);
     EXPECT_EQ(m->Servers().Entry(3).SettingText, AgentSetting({"/dup"}, "dup"));
-    EXPECT_EQ(m->CurrentServer(), "10.0.0.2");
+    EXPECT_EQ(m->CurrentServer(), "127.10.0.2");
 }
 
 }  // namespace

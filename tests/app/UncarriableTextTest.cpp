@@ -47,7 +47,7 @@ TEST(UncarriableText, EveryDoorRefusesOrSaysIt) {
     const std::string noticeTail = Sjis("取り除いて表示します。");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ManagerFixture f({"web,10.0.0.1"}, c.door == Door::DefaultRows ? c.bytes : "",
+        ManagerFixture f({"web,127.10.0.1"}, c.door == Door::DefaultRows ? c.bytes : "",
                          c.door == Door::DefaultMail ? c.bytes : "");
         f.Start();
         switch (c.door) {

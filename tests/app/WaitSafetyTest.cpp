@@ -12,12 +12,12 @@ const std::string kLog = "/var/log/kv/20260307.log";
 // Three Agents a, b, c; the test acts while one of their requests waits.
 class WaitSafety : public AgentFlowsTest {
 protected:
-    WaitSafety() : AgentFlowsTest({"a,10.0.0.1", "b,10.0.0.2", "c,10.0.0.3"}) {}
+    WaitSafety() : AgentFlowsTest({"a,127.10.0.1", "b,127.10.0.2", "c,127.10.0.3"}) {}
 
     void SetUp() override {
         AgentFlowsTest::SetUp();
         for (const std::string name : {"a", "b", "c"}) {
-            const std::string address = "10.0.0." + std::to_string(name[0] - 'a' + 1);
+            const std::string address = "127.10.0." + std::to_string(name[0] - 'a' + 1);
             agents.trees[address] = "IsDir /\n\tIsFile hosts\n";
             agents.settings[address] = AgentSetting({"/" + name}, name, kLog);
             agents.files[address + "|" + kLog] = "log of " + name;
@@ -34,7 +34,7 @@ protected:
         m->AddDiscoveredServers([](ServerList& servers) {
             std::vector<std::size_t> added;
             for (int i = 1; !servers.IsFull(); ++i) {
-                added.push_back(*servers.AddDiscovered("10.9.0." + std::to_string(i), "d"));
+                added.push_back(*servers.AddDiscovered("127.19.0." + std::to_string(i), "d"));
             }
             return added;
         });
@@ -69,12 +69,12 @@ TEST_F(WaitSafety, DiscoveryDuringAWaitKeepsEveryFlowOnItsOwnEntry) {
     EXPECT_EQ(m->Servers().Entry(1).CachedLog, "log of a");
 
     // A failing save-all upload while more answers arrive: each server keeps its outcome.
-    agents.postOk["10.0.0.1"] = false;
+    agents.postOk["127.10.0.1"] = false;
     agents.whileWaiting = [&](const std::string&) { DiscoverUntilFull(); };
     m->Execute(CommandId::GrdAllSave);
-    EXPECT_EQ(PostedTo(), (std::vector<std::string>{"10.0.0.1", "10.0.0.2", "10.0.0.3"}));
+    EXPECT_EQ(PostedTo(), (std::vector<std::string>{"127.10.0.1", "127.10.0.2", "127.10.0.3"}));
     ASSERT_EQ(f.user.messages.size(), 1u);
-    EXPECT_EQ(f.user.messages[0], FetchAndSave::UploadFailedMessage("10.0.0.1"));
+    EXPECT_EQ(f.user.messages[0], FetchAndSave::UploadFailedMessage("127.10.0.1"));
 }
 
 TEST_F(WaitSafety, AServerWhoseFetchFailedIsNeverSentEmptyPages) {
@@ -83,7 +83,7 @@ TEST_F(WaitSafety, AServerWhoseFetchFailedIsNeverSentEmptyPages) {
         SCOPED_TRACE(static_cast<int>(failing));
         SetUp();
         Fetch(1);
-        agents.settings.erase("10.0.0.1");
+        agents.settings.erase("127.10.0.1");
         m->Execute(failing);
         EXPECT_FALSE(m->WatchEditing());
         f.Select(2);  // the switch would capture the emptied pages
@@ -91,14 +91,14 @@ TEST_F(WaitSafety, AServerWhoseFetchFailedIsNeverSentEmptyPages) {
         m->Execute(CommandId::GrdAllSave);
         EXPECT_FALSE(AnyPostOfEmptyPages());
         for (const std::string& to : PostedTo()) {
-            EXPECT_NE(to, "10.0.0.1");
+            EXPECT_NE(to, "127.10.0.1");
         }
         agents.posts.clear();
     }
     // Fetch-all failing for a current server never loaded does not mark it loaded.
     SetUp();
     f.Select(3);
-    agents.settings.erase("10.0.0.3");
+    agents.settings.erase("127.10.0.3");
     m->Execute(CommandId::GrdAllReload);
     EXPECT_FALSE(m->IsLoaded(m->ServerNode(3)));
 }
@@ -113,15 +113,15 @@ TEST_F(WaitSafety, TableCommandsDuringAWaitRunOrAreRefusedAndNeverBlameAServer) 
         f.user.messages.clear();
         const std::string before = m->Servers().Entry(2).SettingText;
         agents.whileWaiting = [&](const std::string& request) {
-            EXPECT_EQ(request, "post 10.0.0.1");
+            EXPECT_EQ(request, "post 127.10.0.1");
             m->SetStatusText("");
             m->Execute(info.Id);
             EXPECT_EQ(m->StatusText() == ManagerModel::BusyText(), !info.RunsWhileWaiting);
         };
         m->Execute(CommandId::GrdSave);
-        EXPECT_EQ(PostedTo().front(), "10.0.0.1");
+        EXPECT_EQ(PostedTo().front(), "127.10.0.1");
         EXPECT_EQ(m->Servers().Count(), 4u);
-        EXPECT_EQ(m->CurrentServer(), "10.0.0.1");
+        EXPECT_EQ(m->CurrentServer(), "127.10.0.1");
         EXPECT_EQ(m->Servers().Entry(2).SettingText, before);
         EXPECT_TRUE(m->IsLoaded(m->ServerNode(2)));
         EXPECT_TRUE(f.user.errors.empty());
@@ -132,14 +132,14 @@ TEST_F(WaitSafety, SelectionAndLogChoiceWaitForTheRequestThatRuns) {
     Fetch(1);
     Fetch(2);
     f.Select(1);
-    m->SetSettingText(2, agents.settings["10.0.0.2"]);  // its log not yet fetched
+    m->SetSettingText(2, agents.settings["127.10.0.2"]);  // its log not yet fetched
     agents.whileWaiting = [&](const std::string& request) {
-        EXPECT_EQ(request, "file 10.0.0.2");
+        EXPECT_EQ(request, "file 127.10.0.2");
         f.Select(1);
         m->ChooseLogDay(1);
     };
     f.Select(2);
-    EXPECT_EQ(m->CurrentServer(), "10.0.0.2");
+    EXPECT_EQ(m->CurrentServer(), "127.10.0.2");
     EXPECT_EQ(m->Pane().TopLevelAncestor(m->SelectedNode()), m->ServerNode(2));
     EXPECT_EQ(m->Grid().Cell(1, 1), "/b");
     EXPECT_EQ(m->LogText().find("log of b"), 0u);
@@ -156,20 +156,20 @@ TEST_F(WaitSafety, ReloadBelowAServerMovesTheSelectionToTheServer) {
     m->SelectNode(m->Pane().Children(m->Pane().Children(server).at(0)).at(0));
     m->Execute(CommandId::Reload);
     EXPECT_EQ(m->SelectedNode(), server);
-    agents.settings["10.0.0.1"] = AgentSetting({"/again"}, "a", kLog);
+    agents.settings["127.10.0.1"] = AgentSetting({"/again"}, "a", kLog);
     m->Execute(CommandId::Reload);
     EXPECT_EQ(m->Grid().Cell(1, 1), "/again");
 }
 
 TEST_F(WaitSafety, TheDayChoiceAfterAFailedLogFetchAsksForThisServersLogs) {
     Fetch(1);
-    agents.settings["10.0.0.2"] = AgentSetting({"/b"}, "b", "/var/log/kv/20260101.log");
+    agents.settings["127.10.0.2"] = AgentSetting({"/b"}, "b", "/var/log/kv/20260101.log");
     agents.files.clear();
     Fetch(2);
     agents.fileRequests.clear();
     m->ChooseLogDay(1);
     ASSERT_EQ(agents.fileRequests.size(), 1u);
-    EXPECT_EQ(agents.fileRequests[0], "10.0.0.2|/var/log/kv/20251231.log");
+    EXPECT_EQ(agents.fileRequests[0], "127.10.0.2|/var/log/kv/20251231.log");
 }
 
 }  // namespace

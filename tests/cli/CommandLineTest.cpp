@@ -14,7 +14,7 @@ using Args = std::vector<std::string>;
 TEST(CommandLineTest, GlobalOptionsStopAtTheCommand) {
     const CommandLine line =
         ParseCommandLine({"--data-dir", "d", "--raw", "--user=u", "--password", "p", "--port=5000",
-                          "--timeout", "7", "log", "--port", "x", "1.2.3.4"});
+                          "--timeout", "7", "log", "--port", "x", "127.200.3.4"});
     EXPECT_EQ(line.options.dataDir, "d");
     EXPECT_TRUE(line.options.raw);
     EXPECT_EQ(line.options.user, "u");
@@ -23,7 +23,7 @@ TEST(CommandLineTest, GlobalOptionsStopAtTheCommand) {
     EXPECT_EQ(line.options.timeoutSeconds, 7);
     EXPECT_EQ(line.command, "log");
     // What follows the command is the command's, even when it looks like a global option.
-    EXPECT_EQ(line.arguments, (Args{"--port", "x", "1.2.3.4"}));
+    EXPECT_EQ(line.arguments, (Args{"--port", "x", "127.200.3.4"}));
 }
 
 TEST(CommandLineTest, DefaultsAndAnEmptyLine) {

@@ -19,7 +19,7 @@ using test::RunCtl;
 
 std::string ServerCsv(const std::string& name) {
     return "\"ServerName\",\"IPAddress\"\r\n\"DefaultSetting\",\"DefaultSetting\"\r\n\"" + name +
-           "\",\"10.0.0.1\"\r\n";
+           "\",\"127.10.0.1\"\r\n";
 }
 
 TEST(HelpTest, ListsEveryCommandWithItsUsage) {
@@ -54,12 +54,12 @@ TEST(UsageTest, MistakesOfTheLineExitWithTwo) {
                                   {"servers", "--bogus"},
                                   {"--timeout", "0", "servers"},
                                   {"--data-dir"},
-                                  {"log", "1.2.3.4", "--day", "4"},
-                                  {"log", "1.2.3.4", "--day", "-1"},
+                                  {"log", "127.200.3.4", "--day", "4"},
+                                  {"log", "127.200.3.4", "--day", "-1"},
                                   {"discover", "--wait", "x"},
                                   {"fetch-all"},
-                                  {"put-setting", "1.2.3.4"},
-                                  {"view", "1.2.3.4"}}) {
+                                  {"put-setting", "127.200.3.4"},
+                                  {"view", "127.200.3.4"}}) {
         const auto result = RunCtl(arguments);
         std::string line;
         for (const std::string& argument : arguments) {
@@ -135,7 +135,7 @@ TEST_F(DataDirectoryTest, TheOptionWinsInBothForms) {
 }
 
 TEST_F(DataDirectoryTest, FilesAreWrittenThere) {
-    const auto result = RunCtl({"remove", "10.0.0.1"}, "",
+    const auto result = RunCtl({"remove", "127.10.0.1"}, "",
                                {{"KESTRELVIEW_DATA_DIR", fromEnvironment.Path()}}, program);
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(fromEnvironment.Read("Server.csv"),

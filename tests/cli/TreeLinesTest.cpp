@@ -21,7 +21,7 @@ struct Built {
 
 void Build(Built& built, std::string_view reply) {
     const NodeTree::Id server = built.tree.Append(
-        NodeTree::kNone, "10.0.0.1", Picture::ServerNotLoaded, Picture::ServerNotLoaded);
+        NodeTree::kNone, "127.10.0.1", Picture::ServerNotLoaded, Picture::ServerNotLoaded);
     TreeProgress progress;
     built.root = BuildServerSubtree(built.tree, server, reply, progress);
 }

@@ -174,7 +174,7 @@ TEST_F(CliServersTest, LogThatIsNotThere) {
 
 TEST_F(CliServersTest, AddTestsTheAgentAndAppendsIt) {
     test::RunningAgent agent("追加機");
-    data.Write("Server.csv", kHeader + Record("old", "10.0.0.1"));
+    data.Write("Server.csv", kHeader + Record("old", "127.10.0.1"));
     const auto first = Run(agent.PortText(), {"add", "127.0.0.1"});
     EXPECT_EQ(first.status, 0) << first.err;
     EXPECT_EQ(first.out, "2\t127.0.0.1\t追加機\n");
@@ -182,17 +182,17 @@ TEST_F(CliServersTest, AddTestsTheAgentAndAppendsIt) {
     const auto second = Run(agent.PortText(), {"add", "127.000.0.01"});
     EXPECT_EQ(second.status, 0) << second.err;
     EXPECT_EQ(second.out, "3\t127.000.0.01\t追加機\n");
-    EXPECT_EQ(data.Read("Server.csv"), kHeader + Record("old", "10.0.0.1") +
+    EXPECT_EQ(data.Read("Server.csv"), kHeader + Record("old", "127.10.0.1") +
                                            Record(Sjis("追加機"), "127.0.0.1") +
                                            Record(Sjis("追加機"), "127.000.0.01"));
 }
 
 TEST_F(CliServersTest, AddRefusesBadAddressesWithoutAsking) {
     ScriptedServer server({});
-    const std::string original = kHeader + Record("old", "10.0.0.1");
+    const std::string original = kHeader + Record("old", "127.10.0.1");
     data.Write("Server.csv", original);
     for (const char* address : {"127.0..1", "127.0.0.", ".0.0.1", "1.2.3", "1.2.3.4.5",
-                                "1234.0.0.1", "a.b.c.d", "1_2.0.0.1", "1 .2.3.4", ""}) {
+                                "1234.0.0.1", "a.b.c.d", "1_127.201.0.1", "1 .2.3.4", ""}) {
         const auto result = Run(std::to_string(server.Port()), {"add", address});
         EXPECT_EQ(result.status, 1) << address;
         EXPECT_EQ(result.err, "不正なIPアドレスです。\n") << address;
@@ -222,7 +222,7 @@ TEST_F(CliServersTest, AddToAFullListIsRefused) {
     ScriptedServer server({});
     std::string full = kHeader;
     for (int i = 1; i < 256; ++i) {
-        full += Record("s", "10.0." + std::to_string(i / 200) + "." + std::to_string(i % 200));
+        full += Record("s", "127.10." + std::to_string(i / 200) + "." + std::to_string(i % 200));
     }
     data.Write("Server.csv", full);
     const auto result = Run(std::to_string(server.Port()), {"add", "127.0.0.1"});
@@ -234,7 +234,7 @@ TEST_F(CliServersTest, AddToAFullListIsRefused) {
 
 TEST_F(CliServersTest, DiscoverListsNewAgentsAndSavesOnRequest) {
     test::RunningAgent agent("発見機");
-    const std::string original = kHeader + Record("old", "10.0.0.1");
+    const std::string original = kHeader + Record("old", "127.10.0.1");
     data.Write("Server.csv", original);
     const auto listed = Run(agent.PortText(), {"discover", "--to", "127.0.0.1", "--wait", "1"});
     EXPECT_EQ(listed.status, 0) << listed.err;

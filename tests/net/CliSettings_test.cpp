@@ -144,7 +144,7 @@ TEST_F(CliSettingsTest, PutSettingNamesTheServerAsServerCsvDoes) {
     {
         // Not listed: the file's own name.
         ScriptedServer server({{kOk}});
-        data.Write("Server.csv", ServerCsv({{listed, "10.9.9.9"}}));
+        data.Write("Server.csv", ServerCsv({{listed, "127.19.9.9"}}));
         const auto result = Run(std::to_string(server.Port()),
                                 {"put-setting", "127.0.0.1", work.File("setting.txt")});
         EXPECT_EQ(result.status, 0) << result.err;

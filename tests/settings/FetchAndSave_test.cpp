@@ -117,18 +117,18 @@ FetchAndSave::LoadedFlag LoadedAre(std::set<std::size_t> loaded) {
 TEST(FetchAndSaveMessages, NameTheServerAsTheManagerDoes) {
     EXPECT_EQ(FetchAndSave::CommunicationFailedMessage(),
               Sjis("リモートサーバとの通信に失敗しました。") + "\r\n" + kHint);
-    EXPECT_EQ(FetchAndSave::UploadFailedMessage("10.0.0.1"),
-              "10.0.0.1" + Sjis(" サーバとの通信に失敗しました。") + "\r\n" + kHint);
+    EXPECT_EQ(FetchAndSave::UploadFailedMessage("127.10.0.1"),
+              "127.10.0.1" + Sjis(" サーバとの通信に失敗しました。") + "\r\n" + kHint);
     EXPECT_EQ(
-        FetchAndSave::FetchAllFailedMessage("10.0.0.1"),
-        Sjis("リモートサーバ") + "10.0.0.1" + Sjis("との通信に失敗しました。") + "\r\n" + kHint);
+        FetchAndSave::FetchAllFailedMessage("127.10.0.1"),
+        Sjis("リモートサーバ") + "127.10.0.1" + Sjis("との通信に失敗しました。") + "\r\n" + kHint);
 }
 
 // ---- Upload of one server ----------------------------------------------------------------
 
 TEST(FetchAndSaveUpload, PostsTheBodyUnderTheEntrysOwnName) {
-    Walk w({"10.0.0.1"});
-    w.agents.settings["10.0.0.1"] = "";
+    Walk w({"127.10.0.1"});
+    w.agents.settings["127.10.0.1"] = "";
     // The mail line names another server; the upload carries this entry's name.
     w.servers.Entry(1).SettingText = Walk::Setting("/var/log/a", "someone-else") + "";
     w.servers.Entry(1).ServerName = Sjis("一号機");
@@ -145,17 +145,17 @@ TEST(FetchAndSaveUpload, PostsTheBodyUnderTheEntrysOwnName) {
 }
 
 TEST(FetchAndSaveUpload, FailureReportsTheAddressAndLeavesTheText) {
-    Walk w({"10.0.0.1"});
+    Walk w({"127.10.0.1"});
     const std::string before = w.servers.Entry(1).SettingText;
     EXPECT_EQ(w.walk.UploadWatchSetting(1), Outcome::UploadFailed);
     EXPECT_EQ(w.Messages(),
-              std::vector<std::string>{FetchAndSave::UploadFailedMessage("10.0.0.1")});
+              std::vector<std::string>{FetchAndSave::UploadFailedMessage("127.10.0.1")});
     EXPECT_EQ(w.servers.Entry(1).SettingText, before);
 }
 
 TEST(FetchAndSaveUpload, EntryWithoutASettingIsNeverPosted) {
-    Walk w({"10.0.0.1"});
-    w.agents.settings["10.0.0.1"] = "";
+    Walk w({"127.10.0.1"});
+    w.agents.settings["127.10.0.1"] = "";
     for (const std::string& text : {std::string(), std::string("\"/log/20260301.log\"\r\n")}) {
         w.servers.Entry(1).SettingText = text;
         EXPECT_EQ(w.walk.UploadWatchSetting(1), Outcome::NotFetched);
@@ -165,14 +165,14 @@ TEST(FetchAndSaveUpload, EntryWithoutASettingIsNeverPosted) {
     EXPECT_TRUE(w.agents.posted.empty());
     EXPECT_TRUE(w.agents.fetched.empty());
     EXPECT_EQ(w.Messages().size(), 2u);
-    EXPECT_EQ(w.Messages()[0], FetchAndSave::NotFetchedMessage("10.0.0.1"));
+    EXPECT_EQ(w.Messages()[0], FetchAndSave::NotFetchedMessage("127.10.0.1"));
 }
 
 // ---- Fetch -------------------------------------------------------------------------------
 
 TEST(FetchAndSaveFetch, SingleFetchReplacesTheTextAndDropsTheCachedLog) {
-    Walk w({"10.0.0.1"});
-    w.agents.settings["10.0.0.1"] = "fresh";
+    Walk w({"127.10.0.1"});
+    w.agents.settings["127.10.0.1"] = "fresh";
     EXPECT_TRUE(w.walk.FetchWatchSetting(1));
     EXPECT_EQ(w.servers.Entry(1).SettingText, "fresh");
     EXPECT_FALSE(w.servers.Entry(1).CachedLog.has_value());
@@ -186,19 +186,20 @@ TEST(FetchAndSaveFetch, SingleFetchReplacesTheTextAndDropsTheCachedLog) {
 }
 
 TEST(FetchAndSaveFetch, FetchAllReportsEachUnreachableServerAndGoesOn) {
-    Walk w({"10.0.0.1", "10.0.0.2", "10.0.0.3"});
-    w.agents.settings["10.0.0.1"] = "one";
-    w.agents.settings["10.0.0.3"] = "three";
+    Walk w({"127.10.0.1", "127.10.0.2", "127.10.0.3"});
+    w.agents.settings["127.10.0.1"] = "one";
+    w.agents.settings["127.10.0.3"] = "three";
     const std::string defaultText = w.servers.Entry(0).SettingText;
     w.walk.FetchAll();
-    EXPECT_EQ(w.agents.fetched, (std::vector<std::string>{"10.0.0.1", "10.0.0.2", "10.0.0.3"}));
+    EXPECT_EQ(w.agents.fetched,
+              (std::vector<std::string>{"127.10.0.1", "127.10.0.2", "127.10.0.3"}));
     EXPECT_EQ(w.servers.Entry(0).SettingText, defaultText);
     EXPECT_EQ(w.servers.Entry(1).SettingText, "one");
     EXPECT_EQ(w.servers.Entry(2).SettingText, "");
     EXPECT_EQ(w.servers.Entry(2).CachedLog, "cached log");
     EXPECT_FALSE(w.servers.Entry(3).CachedLog.has_value());
     EXPECT_EQ(w.Messages(),
-              std::vector<std::string>{FetchAndSave::FetchAllFailedMessage("10.0.0.2")});
+              std::vector<std::string>{FetchAndSave::FetchAllFailedMessage("127.10.0.2")});
     ASSERT_EQ(w.reports.size(), 3u);
     EXPECT_EQ(w.reports[0].outcome, Outcome::Fetched);
     EXPECT_EQ(w.reports[1].outcome, Outcome::FetchFailed);
@@ -209,44 +210,45 @@ TEST(FetchAndSaveFetch, FetchAllReportsEachUnreachableServerAndGoesOn) {
 // ---- Save all and distribution -------------------------------------------------------------
 
 TEST(FetchAndSaveWalks, SaveAllSkipsUnloadedSilentlyAndReportsTheUnreachable) {
-    Walk w({"10.0.0.1", "10.0.0.2", "10.0.0.3"});
-    w.agents.settings["10.0.0.1"] = "";
-    w.agents.settings["10.0.0.2"] = "";
+    Walk w({"127.10.0.1", "127.10.0.2", "127.10.0.3"});
+    w.agents.settings["127.10.0.1"] = "";
+    w.agents.settings["127.10.0.2"] = "";
     w.walk.SaveAll(LoadedAre({1, 3}), w.SaveDefault());
     EXPECT_EQ(w.savedDefaults, std::vector<std::string>{w.servers.Entry(0).SettingText});
     ASSERT_EQ(w.agents.posted.size(), 1u);
-    EXPECT_EQ(w.agents.posted[0].first, "10.0.0.1");
+    EXPECT_EQ(w.agents.posted[0].first, "127.10.0.1");
     EXPECT_EQ(w.Messages(),
-              std::vector<std::string>{FetchAndSave::UploadFailedMessage("10.0.0.3")});
+              std::vector<std::string>{FetchAndSave::UploadFailedMessage("127.10.0.3")});
     EXPECT_EQ(w.reports.at(1).outcome, Outcome::Skipped);
 }
 
 TEST(FetchAndSaveWalks, SaveAllAfterAFailedFetchNeverPostsAnEmptySetting) {
-    Walk w({"10.0.0.1", "10.0.0.2"});
-    w.agents.settings["10.0.0.1"] = Walk::Setting("/a", "one");
+    Walk w({"127.10.0.1", "127.10.0.2"});
+    w.agents.settings["127.10.0.1"] = Walk::Setting("/a", "one");
     w.walk.FetchAll();
     // The second Agent comes back before the save; its node is still marked as loaded.
-    w.agents.settings["10.0.0.2"] = "";
+    w.agents.settings["127.10.0.2"] = "";
     w.reports.clear();
     w.walk.SaveAll(LoadedAre({1, 2}), w.SaveDefault());
     ASSERT_EQ(w.agents.posted.size(), 1u);
-    EXPECT_EQ(w.agents.posted[0].first, "10.0.0.1");
-    EXPECT_EQ(w.Messages(), std::vector<std::string>{FetchAndSave::NotFetchedMessage("10.0.0.2")});
+    EXPECT_EQ(w.agents.posted[0].first, "127.10.0.1");
+    EXPECT_EQ(w.Messages(),
+              std::vector<std::string>{FetchAndSave::NotFetchedMessage("127.10.0.2")});
 }
 
 TEST(FetchAndSaveWalks, FailedDefaultSaveEndsTheWalkBeforeAnyUpload) {
-    Walk w({"10.0.0.1"});
-    w.agents.settings["10.0.0.1"] = "";
+    Walk w({"127.10.0.1"});
+    w.agents.settings["127.10.0.1"] = "";
     const auto failing = [](const std::string&) { throw std::runtime_error("disk full"); };
     EXPECT_THROW(w.walk.SaveAll(LoadedAre({1}), failing), std::runtime_error);
     EXPECT_THROW(w.walk.Distribute(LoadedAre({1}), failing), std::runtime_error);
     EXPECT_TRUE(w.agents.posted.empty());
-    EXPECT_EQ(w.servers.Entry(1).SettingText, Walk::Setting("/old-10.0.0.1", "name-10.0.0.1"));
+    EXPECT_EQ(w.servers.Entry(1).SettingText, Walk::Setting("/old-127.10.0.1", "name-127.10.0.1"));
 }
 
 TEST(FetchAndSaveWalks, DistributionCopiesTheDefaultIntoEveryLoadedServer) {
-    Walk w({"10.0.0.1", "10.0.0.2", "10.0.0.3"});
-    for (const char* address : {"10.0.0.1", "10.0.0.2", "10.0.0.3"}) {
+    Walk w({"127.10.0.1", "127.10.0.2", "127.10.0.3"});
+    for (const char* address : {"127.10.0.1", "127.10.0.2", "127.10.0.3"}) {
         w.agents.settings[address] = "";
     }
     const std::string defaultText = w.servers.Entry(0).SettingText;
@@ -254,45 +256,45 @@ TEST(FetchAndSaveWalks, DistributionCopiesTheDefaultIntoEveryLoadedServer) {
     w.walk.Distribute(LoadedAre({1, 3}), w.SaveDefault());
     EXPECT_EQ(w.savedDefaults.size(), 1u);
     // Each copy names its own server: shown later, it must not rename the server.
-    EXPECT_EQ(w.servers.Entry(1).SettingText, WithServerName(defaultText, "name-10.0.0.1"));
+    EXPECT_EQ(w.servers.Entry(1).SettingText, WithServerName(defaultText, "name-127.10.0.1"));
     EXPECT_EQ(w.servers.Entry(2).SettingText, untouched);
-    EXPECT_EQ(w.servers.Entry(3).SettingText, WithServerName(defaultText, "name-10.0.0.3"));
+    EXPECT_EQ(w.servers.Entry(3).SettingText, WithServerName(defaultText, "name-127.10.0.3"));
     ASSERT_EQ(w.agents.posted.size(), 2u);
     // The default's rows under each server's own name.
     EXPECT_EQ(w.agents.posted[0].second.front(),
               "\"/default.log\",\"ERROR\",\"1\",\"ops@example.com\",\"\"");
-    EXPECT_TRUE(w.agents.posted[0].second.back().ends_with(",\"name-10.0.0.1\""));
-    EXPECT_TRUE(w.agents.posted[1].second.back().ends_with(",\"name-10.0.0.3\""));
+    EXPECT_TRUE(w.agents.posted[0].second.back().ends_with(",\"name-127.10.0.1\""));
+    EXPECT_TRUE(w.agents.posted[1].second.back().ends_with(",\"name-127.10.0.3\""));
     EXPECT_TRUE(w.Messages().empty());
 }
 
 TEST(FetchAndSaveWalks, EntriesDeletedOrAddedDuringAnUploadNeitherShiftNorJoinTheWalk) {
-    Walk w({"10.0.0.1", "10.0.0.2", "10.0.0.3"});
-    for (const char* address : {"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.9"}) {
+    Walk w({"127.10.0.1", "127.10.0.2", "127.10.0.3"});
+    for (const char* address : {"127.10.0.1", "127.10.0.2", "127.10.0.3", "127.10.0.9"}) {
         w.agents.settings[address] = "";
     }
-    w.agents.refuseUploads.insert("10.0.0.1");
+    w.agents.refuseUploads.insert("127.10.0.1");
     w.agents.whilePosting = [&] {
         w.servers.Delete(1);
-        w.servers.AddDiscovered("10.0.0.9", "late");
+        w.servers.AddDiscovered("127.10.0.9", "late");
     };
     w.walk.SaveAll([](std::size_t) { return true; }, w.SaveDefault());
-    // The failure is 10.0.0.1's own; 10.0.0.2 moved up a row and still had its turn.
+    // The failure is 127.10.0.1's own; 127.10.0.2 moved up a row and still had its turn.
     EXPECT_EQ(w.Messages(),
-              std::vector<std::string>{FetchAndSave::UploadFailedMessage("10.0.0.1")});
+              std::vector<std::string>{FetchAndSave::UploadFailedMessage("127.10.0.1")});
     ASSERT_EQ(w.agents.posted.size(), 2u);
-    EXPECT_EQ(w.agents.posted[0].first, "10.0.0.2");
-    EXPECT_EQ(w.agents.posted[1].first, "10.0.0.3");
+    EXPECT_EQ(w.agents.posted[0].first, "127.10.0.2");
+    EXPECT_EQ(w.agents.posted[1].first, "127.10.0.3");
 }
 
 TEST(FetchAndSaveWalks, FailedDistributionUploadIsReportedAndTheWalkGoesOn) {
-    Walk w({"10.0.0.1", "10.0.0.2"});
-    w.agents.settings["10.0.0.2"] = "";
+    Walk w({"127.10.0.1", "127.10.0.2"});
+    w.agents.settings["127.10.0.2"] = "";
     w.walk.Distribute(LoadedAre({1, 2}), w.SaveDefault());
     EXPECT_EQ(w.Messages(),
-              std::vector<std::string>{FetchAndSave::UploadFailedMessage("10.0.0.1")});
+              std::vector<std::string>{FetchAndSave::UploadFailedMessage("127.10.0.1")});
     ASSERT_EQ(w.agents.posted.size(), 1u);
-    EXPECT_EQ(w.agents.posted[0].first, "10.0.0.2");
+    EXPECT_EQ(w.agents.posted[0].first, "127.10.0.2");
 }
 
 // ---- Over the real request layer ------------------------------------------------------------

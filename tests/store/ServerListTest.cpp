@@ -18,8 +18,8 @@ using Strings = std::vector<std::string>;
 const std::string kThree =
     "\"ServerName\",\"IPAddress\"\r\n"
     "\"DefaultSetting\",\"DefaultSetting\"\r\n"
-    "\"alpha\",\"192.168.0.10\"\r\n"
-    "\"beta\",\"192.168.0.11\"\r\n";
+    "\"alpha\",\"127.168.0.10\"\r\n"
+    "\"beta\",\"127.168.0.11\"\r\n";
 
 class ServerListTest : public ::testing::Test {
 protected:
@@ -41,7 +41,7 @@ protected:
 TEST_F(ServerListTest, LoadFillsEntriesAndAddresses) {
     const ServerList list = LoadFrom(kThree);
     ASSERT_EQ(list.Count(), 3u);
-    EXPECT_EQ(list.Addresses(), (Strings{"DefaultSetting", "192.168.0.10", "192.168.0.11"}));
+    EXPECT_EQ(list.Addresses(), (Strings{"DefaultSetting", "127.168.0.10", "127.168.0.11"}));
     EXPECT_EQ(list.Entry(1).ServerName, "alpha");
     for (std::size_t i = 0; i < list.Count(); ++i) {
         EXPECT_EQ(list.Entry(i).IPAddress, list.Addresses()[i]);
@@ -58,7 +58,7 @@ TEST_F(ServerListTest, SaveRightAfterLoadRewritesTheSameBytes) {
 
     const std::string reversed =
         "\"IPAddress\",\"ServerName\"\r\n\"DefaultSetting\",\"DefaultSetting\"\r\n"
-        "\"10.0.0.1\",\"x\"\r\n";
+        "\"127.10.0.1\",\"x\"\r\n";
     list = LoadFrom(reversed);
     EXPECT_EQ(list.Entry(1).ServerName, "x");
     EXPECT_EQ(Saved(list), reversed);
@@ -67,10 +67,10 @@ TEST_F(ServerListTest, SaveRightAfterLoadRewritesTheSameBytes) {
 TEST_F(ServerListTest, HeaderDecidesWhatIsWritten) {
     // An extra field is written empty; a missing one is not written; a short record
     // gives an empty text.
-    ServerList list = LoadFrom("Note,IPAddress\r\nkept?,DefaultSetting\r\n,10.0.0.1\r\n");
+    ServerList list = LoadFrom("Note,IPAddress\r\nkept?,DefaultSetting\r\n,127.10.0.1\r\n");
     EXPECT_EQ(list.Entry(0).ServerName, "");
     EXPECT_EQ(Saved(list),
-              "\"Note\",\"IPAddress\"\r\n\"\",\"DefaultSetting\"\r\n\"\",\"10.0.0.1\"\r\n");
+              "\"Note\",\"IPAddress\"\r\n\"\",\"DefaultSetting\"\r\n\"\",\"127.10.0.1\"\r\n");
 
     list = LoadFrom("ServerName,IPAddress\r\nDefaultSetting\r\n");
     EXPECT_EQ(list.Entry(0).IPAddress, "");
@@ -90,7 +90,7 @@ TEST_F(ServerListTest, MissingFileStartsWithTheDefaultSetting) {
 
 TEST_F(ServerListTest, LoadReplacesEverything) {
     ServerList list = LoadFrom(kThree);
-    list.AddDiscovered("10.9.9.9", "z");
+    list.AddDiscovered("127.19.9.9", "z");
     dir.Write("Server.csv", "ServerName,IPAddress\r\nDefaultSetting,DefaultSetting\r\n");
     list.Load(path);
     EXPECT_EQ(list.Addresses(), (Strings{"DefaultSetting"}));
@@ -100,7 +100,7 @@ TEST_F(ServerListTest, BareNamesThatGainSpacesStillReadBack) {
     // Unquoted names make the first column a number column, written bare.
     ServerList list = LoadFrom("ServerName,IPAddress\r\nDefaultSetting,DefaultSetting\r\n");
     ASSERT_EQ(list.Table().FieldTypes()[0], "FLOAT");
-    list.AddDiscovered("10.0.0.1", "web server, east");
+    list.AddDiscovered("127.10.0.1", "web server, east");
     list.Save(path);
     ServerList back;
     back.Load(path);
@@ -108,20 +108,20 @@ TEST_F(ServerListTest, BareNamesThatGainSpacesStillReadBack) {
 }
 
 TEST_F(ServerListTest, DeleteMovesLaterEntriesUpWithAllTheirMembers) {
-    ServerList list = LoadFrom(kThree + "\"gamma\",\"192.168.0.12\"\r\n");
+    ServerList list = LoadFrom(kThree + "\"gamma\",\"127.168.0.12\"\r\n");
     list.Entry(3).TreeText = "tree";
     list.Entry(3).SettingText = "setting";
     list.Entry(3).CachedLog = "log";
     list.Entry(2).CachedLog.reset();
     list.Delete(2);
     ASSERT_EQ(list.Count(), 3u);
-    EXPECT_EQ(list.Addresses(), (Strings{"DefaultSetting", "192.168.0.10", "192.168.0.12"}));
+    EXPECT_EQ(list.Addresses(), (Strings{"DefaultSetting", "127.168.0.10", "127.168.0.12"}));
     EXPECT_EQ(list.Entry(2).ServerName, "gamma");
     EXPECT_EQ(list.Entry(2).TreeText, "tree");
     EXPECT_EQ(list.Entry(2).SettingText, "setting");
     EXPECT_EQ(list.Entry(2).CachedLog, std::optional<std::string>("log"));
     EXPECT_EQ(Saved(list),
-              kThree.substr(0, kThree.rfind("\"beta\"")) + "\"gamma\",\"192.168.0.12\"\r\n");
+              kThree.substr(0, kThree.rfind("\"beta\"")) + "\"gamma\",\"127.168.0.12\"\r\n");
 }
 
 TEST_F(ServerListTest, DeleteRefusesEntryZeroAndUnusedEntries) {
@@ -133,44 +133,44 @@ TEST_F(ServerListTest, DeleteRefusesEntryZeroAndUnusedEntries) {
 
 TEST_F(ServerListTest, DiscoveryAddsOnlyNewAddresses) {
     ServerList list = LoadFrom(kThree);
-    EXPECT_EQ(list.AddDiscovered("192.168.0.10", "again"), std::nullopt);
+    EXPECT_EQ(list.AddDiscovered("127.168.0.10", "again"), std::nullopt);
     EXPECT_EQ(list.AddDiscovered("defaultsetting", "x"), std::nullopt);
     EXPECT_EQ(list.Entry(1).ServerName, "alpha");
 
-    EXPECT_EQ(list.AddDiscovered("192.168.0.20", "gamma"), 3u);
+    EXPECT_EQ(list.AddDiscovered("127.168.0.20", "gamma"), 3u);
     const TServerTree& added = list.Entry(3);
     EXPECT_EQ(added.ServerName, "gamma");
-    EXPECT_EQ(added.IPAddress, "192.168.0.20");
+    EXPECT_EQ(added.IPAddress, "127.168.0.20");
     EXPECT_EQ(added.TreeText, "");
     EXPECT_EQ(added.CachedLog, std::nullopt);
-    EXPECT_EQ(list.Addresses().back(), "192.168.0.20");
+    EXPECT_EQ(list.Addresses().back(), "127.168.0.20");
 }
 
 TEST_F(ServerListTest, SameAddressAddedByHandTwice) {
     ServerList list = LoadFrom(kThree);
-    EXPECT_EQ(list.AddFetched("192.168.0.10", "tree", "setting"), 3u);
+    EXPECT_EQ(list.AddFetched("127.168.0.10", "tree", "setting"), 3u);
     EXPECT_EQ(list.Entry(3).ServerName, "");
     EXPECT_EQ(list.Entry(3).TreeText, "tree");
     EXPECT_EQ(list.Entry(3).SettingText, "setting");
     EXPECT_EQ(list.Entry(3).CachedLog, std::nullopt);
-    EXPECT_EQ(list.IndexOf("192.168.0.10"), 1u);
-    EXPECT_EQ(list.IndexOf("192.168.0.99"), std::nullopt);
+    EXPECT_EQ(list.IndexOf("127.168.0.10"), 1u);
+    EXPECT_EQ(list.IndexOf("127.168.0.99"), std::nullopt);
 
     // Deleting the second of the two removes the second address item, by position.
     list.Entry(3).ServerName = "second";
     list.Delete(3);
-    EXPECT_EQ(list.Addresses(), (Strings{"DefaultSetting", "192.168.0.10", "192.168.0.11"}));
+    EXPECT_EQ(list.Addresses(), (Strings{"DefaultSetting", "127.168.0.10", "127.168.0.11"}));
     EXPECT_EQ(list.Entry(1).ServerName, "alpha");
-    list.AddFetched("192.168.0.10", "", "");
+    list.AddFetched("127.168.0.10", "", "");
     list.Delete(1);
-    EXPECT_EQ(list.Addresses(), (Strings{"DefaultSetting", "192.168.0.11", "192.168.0.10"}));
+    EXPECT_EQ(list.Addresses(), (Strings{"DefaultSetting", "127.168.0.11", "127.168.0.10"}));
     EXPECT_EQ(list.Entry(1).ServerName, "beta");
 }
 
 TEST_F(ServerListTest, NameLearnedFromAnAgentIsSaved) {
     ServerList list = LoadFrom(kThree);
     list.Entry(2).ServerName = "renamed \"b\"";
-    EXPECT_NE(Saved(list).find("\"renamed \"\"b\"\"\",\"192.168.0.11\"\r\n"), std::string::npos);
+    EXPECT_NE(Saved(list).find("\"renamed \"\"b\"\"\",\"127.168.0.11\"\r\n"), std::string::npos);
     ServerList back;
     back.Load(path);
     EXPECT_EQ(back.Entry(2).ServerName, "renamed \"b\"");
@@ -186,21 +186,21 @@ TEST_F(ServerListTest, FailedSaveThrowsAndKeepsTheEntries) {
 TEST_F(ServerListTest, RecordsBeyondTheCapacityAreKeptAndWrittenBack) {
     std::string bytes = "\"ServerName\",\"IPAddress\",\"Extra\"\r\n";
     for (int i = 0; i < 300; ++i) {
-        bytes += "\"n" + std::to_string(i) + "\",\"10.0." + std::to_string(i / 256) + "." +
+        bytes += "\"n" + std::to_string(i) + "\",\"127.10." + std::to_string(i / 256) + "." +
                  std::to_string(i % 256) + "\",\"e" + std::to_string(i) + "\"\r\n";
     }
     ServerList list = LoadFrom(bytes);
     EXPECT_EQ(list.Count(), ServerList::kCapacity);
     EXPECT_EQ(list.SurplusCount(), 44u);
     EXPECT_TRUE(list.IsFull());
-    EXPECT_EQ(list.AddDiscovered("10.1.1.1", "x"), std::nullopt);
-    EXPECT_EQ(list.AddFetched("10.1.1.1", "", ""), std::nullopt);
+    EXPECT_EQ(list.AddDiscovered("127.11.1.1", "x"), std::nullopt);
+    EXPECT_EQ(list.AddFetched("127.11.1.1", "", ""), std::nullopt);
     EXPECT_EQ(list.Count(), ServerList::kCapacity);
 
     // Entries lose their extra column (they do not keep it); the surplus keeps it.
     std::string expected = "\"ServerName\",\"IPAddress\",\"Extra\"\r\n";
     for (int i = 0; i < 300; ++i) {
-        expected += "\"n" + std::to_string(i) + "\",\"10.0." + std::to_string(i / 256) + "." +
+        expected += "\"n" + std::to_string(i) + "\",\"127.10." + std::to_string(i / 256) + "." +
                     std::to_string(i % 256) + "\",\"" +
                     (i < 256 ? std::string() : "e" + std::to_string(i)) + "\"\r\n";
     }
@@ -208,14 +208,14 @@ TEST_F(ServerListTest, RecordsBeyondTheCapacityAreKeptAndWrittenBack) {
 
     list.Delete(1);
     EXPECT_FALSE(list.IsFull());
-    EXPECT_EQ(list.AddDiscovered("10.1.1.1", "x"), 255u);
+    EXPECT_EQ(list.AddDiscovered("127.11.1.1", "x"), 255u);
     EXPECT_TRUE(list.IsFull());
 }
 
 TEST_F(ServerListTest, ThreeHundredRecordsSaveBackByteForByte) {
     std::string bytes = "\"ServerName\",\"IPAddress\"\r\n\"DefaultSetting\",\"DefaultSetting\"\r\n";
     for (int i = 1; i < 300; ++i) {
-        bytes += "\"s" + std::to_string(i) + "\",\"10.0." + std::to_string(i / 256) + "." +
+        bytes += "\"s" + std::to_string(i) + "\",\"127.10." + std::to_string(i / 256) + "." +
                  std::to_string(i % 256) + "\"\r\n";
     }
     ServerList list = LoadFrom(bytes);

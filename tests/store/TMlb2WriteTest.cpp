@@ -28,13 +28,14 @@ TEST(TMlb2Write, QuotesEveryNameAndTextValue) {
     TMlb2 t = Table({"ServerName", "IPAddress"});
     t.Append();
     t.SetField("ServerName", "A");
-    t.SetField("IPAddress", "1.2.3.4");
-    EXPECT_EQ(t.ToBytes(), "\"ServerName\",\"IPAddress\"\r\n\"A\",\"1.2.3.4\"\r\n");
+    t.SetField("IPAddress", "127.200.3.4");
+    EXPECT_EQ(t.ToBytes(), "\"ServerName\",\"IPAddress\"\r\n\"A\",\"127.200.3.4\"\r\n");
 
     t.Append();
     t.SetField("ServerName", "say \"x\"");
-    EXPECT_EQ(t.ToBytes(),
-              "\"ServerName\",\"IPAddress\"\r\n\"A\",\"1.2.3.4\"\r\n\"say \"\"x\"\"\",\"\"\r\n");
+    EXPECT_EQ(
+        t.ToBytes(),
+        "\"ServerName\",\"IPAddress\"\r\n\"A\",\"127.200.3.4\"\r\n\"say \"\"x\"\"\",\"\"\r\n");
 }
 
 TEST(TMlb2Write, NameHoldingTheQuoteIsDoubledAndReadsBack) {

@@ -50,8 +50,8 @@ private slots:
 
         const NodeTree::Id def = tree.Append(NodeTree::kNone, "DefaultSetting",
                                              Picture::DefaultSetting, Picture::DefaultSetting);
-        const NodeTree::Id web = tree.Append(NodeTree::kNone, "10.0.0.1", Picture::ServerNotLoaded,
-                                             Picture::ServerNotLoaded);
+        const NodeTree::Id web = tree.Append(NodeTree::kNone, "127.10.0.1",
+                                             Picture::ServerNotLoaded, Picture::ServerNotLoaded);
         const NodeTree::Id root =
             tree.Append(web, "/", Picture::RootDirectory, Picture::RootDirectory);
         const NodeTree::Id etc =
@@ -61,7 +61,7 @@ private slots:
         QCOMPARE(inserted.size(), 6);
 
         QCOMPARE(Captions(model),
-                 QStringList({QStringLiteral("DefaultSetting"), QStringLiteral("10.0.0.1")}));
+                 QStringList({QStringLiteral("DefaultSetting"), QStringLiteral("127.10.0.1")}));
         const QModelIndex rootIndex = model.IndexOf(root);
         QCOMPARE(rootIndex.parent(), model.IndexOf(web));
         QCOMPARE(Captions(model, rootIndex),
@@ -81,7 +81,7 @@ private slots:
         tree.RemoveChildren(web);
         QCOMPARE(model.rowCount(model.IndexOf(web)), 0);
         tree.Remove(def);
-        QCOMPARE(Captions(model), QStringList({QStringLiteral("10.0.0.1")}));
+        QCOMPARE(Captions(model), QStringList({QStringLiteral("127.10.0.1")}));
         QCOMPARE(model.IndexOf(web).row(), 0);
         tree.Clear();
         QCOMPARE(model.rowCount(), 0);
@@ -92,8 +92,8 @@ private slots:
         NodeTree tree;
         ServerTreeModel model(tree, Observing(tree));
         QAbstractItemModelTester tester(&model, kFatal);
-        const NodeTree::Id web =
-            tree.Append(NodeTree::kNone, "10.0.0.1", Picture::ServerLoaded, Picture::ServerLoaded);
+        const NodeTree::Id web = tree.Append(NodeTree::kNone, "127.10.0.1", Picture::ServerLoaded,
+                                             Picture::ServerLoaded);
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
         {
             NodeTree::AppendBatch batch(tree, web, 4);
@@ -115,7 +115,7 @@ private slots:
     void paneModelPicturesAndDragPayload() {
         NodeTree tree;
         ServerTreeModel model(tree, Observing(tree));
-        const NodeTree::Id server = tree.Append(NodeTree::kNone, "10.0.0.1",
+        const NodeTree::Id server = tree.Append(NodeTree::kNone, "127.10.0.1",
                                                 Picture::ServerNotLoaded, Picture::ServerNotLoaded);
         const NodeTree::Id dir =
             tree.Append(server, "etc", Picture::Directory, Picture::DirectoryOpen);
