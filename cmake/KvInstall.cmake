@@ -32,7 +32,11 @@ endif()
 
 # The Agent as a service: unit, system user, directories and the configuration it starts
 # with (no password yet, so the service stays down until one is set).
-install(FILES service/kestrelview-agent.service DESTINATION ${KV_SYSTEMD_UNIT_DIR})
+# The unit names the installed program and configuration, wherever the prefix puts them.
+configure_file(service/kestrelview-agent.service.in
+               ${CMAKE_BINARY_DIR}/service/kestrelview-agent.service @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/service/kestrelview-agent.service
+        DESTINATION ${KV_SYSTEMD_UNIT_DIR})
 install(FILES service/kestrelview-agent.sysusers DESTINATION ${KV_SYSTEMD_DATA_DIR}/sysusers.d
         RENAME kestrelview-agent.conf)
 install(FILES service/kestrelview-agent.tmpfiles DESTINATION ${KV_SYSTEMD_DATA_DIR}/tmpfiles.d
