@@ -3,25 +3,16 @@
 // for the exact reply, with the name that a setting text can carry.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "FuzzCheck.h"
 #include "agent/Discovery.h"
 #include "store/ServerList.h"
 
 using namespace kv::store;
 using namespace kv::agent;
-
-namespace {
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-}  // namespace
+using namespace kv::fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);

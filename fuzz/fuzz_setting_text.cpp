@@ -3,14 +3,15 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "FuzzCheck.h"
 #include "settings/WatchSetting.h"
 
 using namespace kv::settings;
+using namespace kv::fuzz;
 
 namespace {
 
@@ -18,12 +19,6 @@ namespace {
 std::string Writable(std::string value) {
     std::erase_if(value, [](char c) { return c == '"' || c == '\r' || c == '\n'; });
     return value;
-}
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
 }
 
 }  // namespace

@@ -3,25 +3,16 @@
 // round trip, and that the pair arithmetic inverts every pair it produces in range.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "FuzzCheck.h"
 #include "text/JapaneseConversion.h"
 
 using namespace kv::text;
+using namespace kv::fuzz;
 
 namespace {
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-bool InJisRange(unsigned char b) {
-    return b >= 0x21 && b <= 0x7E;
-}
 
 // ASCII, half-width katakana, and pairs whose JIS form lies in rows 0x21..0x7E: lead
 // 0x81..0x9F or 0xE0..0xEF, second byte 0x40..0x7E or 0x80..0xFC.
@@ -51,22 +42,12 @@ bool ValidSjisOfJisX0208(std::string_view text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view sjis(reinterpret_cast<const char*>(data), size);
 
-    std::string scalar = "kept";
-    kv::text::detail::SjisToEucScalar(sjis, scalar);
-    // Every block loop this CPU runs, not only the one the public function picks.
-    for (const kv::text::detail::ConversionPath& path : kv::text::detail::ConversionPaths()) {
-        if (path.available) {
-            std::string viaPath = "kept";
-            path.sjisToEuc(sjis, viaPath);
-            Check(viaPath == scalar);
-        }
-    }
-    std::string fast = "kept";
-    kv::text::SjisToEuc(sjis, fast);
-    Check(fast == scalar);
+    const std::string converted = ConvertEveryWay(
+        sjis, kv::text::detail::SjisToEucScalar, &kv::text::detail::ConversionPath::sjisToEuc,
+        [](std::string_view in, std::string& out) { kv::text::SjisToEuc(in, out); });
 
     if (ValidSjisOfJisX0208(sjis)) {
-        Check(kv::text::EucToSjis(fast.substr(4)) == sjis);
+        Check(kv::text::EucToSjis(converted) == sjis);
     }
 
     for (std::size_t i = 0; i + 1 < size; i += 2) {

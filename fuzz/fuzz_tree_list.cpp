@@ -2,24 +2,15 @@
 // check the copy against the scratch tree, and walk remote paths.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string_view>
 
+#include "FuzzCheck.h"
 #include "agent/NodeTree.h"
 #include "agent/SubtreeBuilder.h"
 #include "agent/TreeList.h"
 
 using namespace kv::agent;
-
-namespace {
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-}  // namespace
+using namespace kv::fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view reply(reinterpret_cast<const char*>(data), size);
