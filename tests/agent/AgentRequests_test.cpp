@@ -16,9 +16,9 @@
 #include "agent/ConnectionSettings.h"
 #include "agent/HttpCli.h"
 #include "agent/HttpException.h"
-#include "agent/PollWaiter.h"
 #include "store/ServerList.h"
 #include "support/ClosedPort.h"
+#include "support/HookWaiter.h"
 #include "support/ScriptedServer.h"
 #include "support/TempDir.h"
 #include "text/Cp932.h"
@@ -261,29 +261,10 @@ TEST(AgentRequestsConnection, NextRequestUsesTheNewPortAndCredentials) {
     EXPECT_EQ(first.Requests().size(), 1u);
 }
 
-// Starts a second operation from inside the client's wait, as a window's event dispatch
-// may, then goes on waiting normally.
-class ReentrantWaiter : public Waiter {
-public:
-    std::function<void()> hook;
-
-    bool Wait(int fd, Direction direction, int timeoutMs) override {
-        if (hook && direction == Direction::Readable) {
-            auto run = std::move(hook);
-            hook = nullptr;
-            run();
-        }
-        return poll_.Wait(fd, direction, timeoutMs);
-    }
-
-private:
-    PollWaiter poll_;
-};
-
 TEST(AgentRequestsConnection, OperationStartedDuringARequestLeavesThatRequestAlone) {
     ScriptedServer server({{Ok("the whole setting"), After::Close, 100}});
     Layer layer(server);
-    ReentrantWaiter waiter;
+    test::HookWaiter waiter;  // starts a second operation inside the wait, then waits on
     layer.client.SetWaiter(&waiter);
     std::string innerTarget = "inner";
     std::optional<bool> innerFetch;

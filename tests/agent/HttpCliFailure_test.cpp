@@ -1,6 +1,5 @@
 #include <cerrno>
 #include <chrono>
-#include <functional>
 #include <string>
 #include <thread>
 
@@ -12,9 +11,9 @@
 
 #include "agent/HttpCli.h"
 #include "agent/HttpException.h"
-#include "agent/PollWaiter.h"
 #include "agent/Resolver.h"
 #include "support/ClosedPort.h"
+#include "support/HookWaiter.h"
 #include "support/ScriptedServer.h"
 
 using namespace kv::agent;
@@ -25,28 +24,9 @@ namespace {
 using test::ClosedPort;
 
 using namespace std::chrono_literals;
+using test::HookWaiter;
 using test::ScriptedServer;
 using After = ScriptedServer::After;
-
-// Runs a hook inside the first wait for the reply (the request has gone out), as a window's
-// event dispatch would, and ends that wait early as an interrupted one.
-class HookWaiter : public Waiter {
-public:
-    std::function<void()> hook;
-
-    bool Wait(int fd, Direction direction, int timeoutMs) override {
-        if (hook && direction == Direction::Readable) {
-            auto run = std::move(hook);
-            hook = nullptr;
-            run();
-            return false;
-        }
-        return poll_.Wait(fd, direction, timeoutMs);
-    }
-
-private:
-    PollWaiter poll_;
-};
 
 class LoopbackResolver : public Resolver {
 public:
@@ -229,6 +209,7 @@ TEST(HttpCliFailure, ServerThatNeverAnswersTimesOut) {
 TEST(HttpCliFailure, SecondRequestDuringAWaitIsRefusedAsBusy) {
     ScriptedServer server({{"HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok", After::Close, 100}});
     HookWaiter waiter;
+    waiter.endsThatWait = true;
     Client c(server.Url("/x"));
     c.cli.SetWaiter(&waiter);
     std::string refusal;
@@ -251,6 +232,7 @@ TEST(HttpCliFailure, SecondRequestDuringAWaitIsRefusedAsBusy) {
 TEST(HttpCliFailure, AbortEndsTheRequestAndLeavesTheClientReady) {
     ScriptedServer server({{"", After::Hang}, {"HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok"}});
     HookWaiter waiter;
+    waiter.endsThatWait = true;
     Client c(server.Url("/x"));
     c.cli.SetWaiter(&waiter);
     waiter.hook = [&] { c.cli.Abort(); };
@@ -274,6 +256,7 @@ TEST(HttpCliFailure, AbortFromAnotherThreadAndCloseDuringARequest) {
     aborter.join();
 
     HookWaiter waiter;
+    waiter.endsThatWait = true;
     c.cli.SetWaiter(&waiter);
     waiter.hook = [&] { c.cli.SyncClose(); };
     EXPECT_STREQ(c.FailingGet().what(), "Connection aborted on request");
