@@ -117,8 +117,7 @@ void FileFollower::ReadHead(Source& source) {
     source.head =
         FirstBytes(source.fd.Get(), std::min<std::uint64_t>(source.place.offset, kPrintBytes));
     source.place.printLength = static_cast<std::uint32_t>(source.head.size());
-    source.place.print = PrintOfBytes(reinterpret_cast<const unsigned char*>(source.head.data()),
-                                      source.head.size());
+    source.place.print = PrintOfBytes(source.head);
 }
 
 void FileFollower::ExtendHead(Source& source, std::uint64_t at, std::string_view bytes) {
@@ -127,8 +126,7 @@ void FileFollower::ExtendHead(Source& source, std::uint64_t at, std::string_view
     }
     source.head.append(bytes.substr(0, kPrintBytes - source.head.size()));
     source.place.printLength = static_cast<std::uint32_t>(source.head.size());
-    source.place.print = PrintOfBytes(reinterpret_cast<const unsigned char*>(source.head.data()),
-                                      source.head.size());
+    source.place.print = PrintOfBytes(source.head);
 }
 
 std::optional<FileFollower::Source> FileFollower::Locate(const FilePlace& place,
@@ -167,8 +165,8 @@ std::optional<FileFollower::Source> FileFollower::Locate(const FilePlace& place,
         // Truncated since its print was checked: what it held is in a copy, if anywhere.
         if (place.printLength > 0 &&
             (source.head.size() < place.printLength ||
-             PrintOfBytes(reinterpret_cast<const unsigned char*>(source.head.data()),
-                          place.printLength) != place.print)) {
+             PrintOfBytes(std::string_view(source.head).substr(0, place.printLength)) !=
+                 place.print)) {
             continue;
         }
         source.stream = nextStream_++;

@@ -28,15 +28,15 @@ bool PrintOf(int fd, std::uint32_t length, std::uint64_t& print) {
     if (bytes.size() < length) {
         return false;
     }
-    print = PrintOfBytes(reinterpret_cast<const unsigned char*>(bytes.data()), length);
+    print = PrintOfBytes(bytes);
     return true;
 }
 
-std::uint64_t PrintOfBytes(const unsigned char* bytes, std::size_t length) {
+std::uint64_t PrintOfBytes(std::string_view bytes) {
     // FNV-1a: enough to tell two logs' first lines apart, and cheap.
     std::uint64_t hash = 14695981039346656037ull;
-    for (std::size_t i = 0; i < length; ++i) {
-        hash = (hash ^ bytes[i]) * 1099511628211ull;
+    for (const char c : bytes) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
     }
     return hash;
 }

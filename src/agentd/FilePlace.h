@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kv::agentd {
 
@@ -24,7 +25,7 @@ struct FilePlace {
 inline constexpr std::uint32_t kPrintBytes = 256;
 
 // The print of a file's first bytes, already in hand.
-std::uint64_t PrintOfBytes(const unsigned char* bytes, std::size_t length);
+std::uint64_t PrintOfBytes(std::string_view bytes);
 
 // Up to `length` bytes from the open file's start (fewer when it is shorter).
 std::string FirstBytes(int fd, std::size_t length);

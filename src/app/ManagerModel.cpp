@@ -6,7 +6,6 @@
 #include "agent/HttpException.h"
 #include "app/EnablingRules.h"
 #include "settings/DefaultSettingStore.h"
-#include "store/FileLock.h"
 #include "text/Cp932.h"
 
 namespace kv::app {

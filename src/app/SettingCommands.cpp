@@ -5,6 +5,7 @@
 
 #include "app/BusyScope.h"
 #include "app/ManagerModel.h"
+#include "app/SettingNotices.h"
 #include "settings/DefaultSettingStore.h"
 #include "settings/ImportExport.h"
 #include "text/Cp932.h"
@@ -51,10 +52,10 @@ settings::DefaultSetting SettingCommands::LoadDefaults(const std::string& dataDi
     hiddenDefaultRecords_ = loaded.HiddenRecords;
     defaultNotices_.clear();
     if (hiddenDefaultRecords_ > 0) {
-        defaultNotices_.push_back(text::Sjis("Kestrelview.cnfには監視設定が") +
-                                  std::to_string(hiddenDefaultRecords_ + settings::kMaxWatchRows) +
-                                  text::Sjis("行あります。\r\n表示できるのは先頭の128行までです。"
-                                             "表示されない行はファイルに残ります。"));
+        defaultNotices_.push_back(
+            RowsBeyondGridNotice(text::Sjis("Kestrelview.cnfには"),
+                                 hiddenDefaultRecords_ + settings::kMaxWatchRows) +
+            text::Sjis("表示されない行はファイルに残ります。"));
     }
     if (!loaded.CarriedRecords.empty() || loaded.MailCarried) {
         std::string where;
@@ -62,10 +63,10 @@ settings::DefaultSetting SettingCommands::LoadDefaults(const std::string& dataDi
             where += (where.empty() ? "" : ", ") + std::to_string(record);
         }
         defaultNotices_.push_back(
-            (where.empty() ? std::string() : "Kestrelview.cnf " + where + text::Sjis("行目 ")) +
-            (loaded.MailCarried ? "env.csv " : "") +
-            text::Sjis("に設定に含められない文字（\"・改行）があります。\r\n"
-                       "取り除いて表示します。保存するとこの表示のとおりに書き込まれます。"));
+            UncarriableNotice(
+                (where.empty() ? std::string() : "Kestrelview.cnf " + where + text::Sjis("行目 ")) +
+                (loaded.MailCarried ? "env.csv " : "") + text::Sjis("に")) +
+            text::Sjis("保存するとこの表示のとおりに書き込まれます。"));
     }
     return loaded;
 }

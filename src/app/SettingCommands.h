@@ -27,7 +27,6 @@ public:
 
     // Loads Kestrelview.cnf and env.csv from `dataDir` as the default setting.
     settings::DefaultSetting LoadDefaults(const std::string& dataDir);
-    std::size_t HiddenDefaultRecords() const { return hiddenDefaultRecords_; }
     // What the user is told about the loaded default when the window shows.
     const std::vector<std::string>& DefaultNotices() const { return defaultNotices_; }
 

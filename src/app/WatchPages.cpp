@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "app/SettingNotices.h"
 #include "text/Cp932.h"
 
 namespace kv::app {
@@ -93,14 +94,11 @@ WatchPages::Shown WatchPages::Show(const store::TServerTree& entry, bool isDefau
     }
     notify_(changed);
     if (carried) {
-        ui_.ShowMessage(
-            text::Sjis("この設定には設定に含められない文字（\"・改行）があります。\r\n"
-                       "取り除いて表示します。"));
+        ui_.ShowMessage(UncarriableNotice(text::Sjis("この設定には")));
     }
     if (!hiddenRows_.empty()) {
-        ui_.ShowMessage(text::Sjis("この設定には監視設定が") +
-                        std::to_string(hiddenRows_.size() + settings::kMaxWatchRows) +
-                        text::Sjis("行あります。\r\n表示できるのは先頭の128行までです。"));
+        ui_.ShowMessage(RowsBeyondGridNotice(text::Sjis("この設定には"),
+                                             hiddenRows_.size() + settings::kMaxWatchRows));
     }
     return Shown{hasSetting, lines >= 1, std::move(setting.LogPath), std::move(name)};
 }

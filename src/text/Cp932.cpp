@@ -60,11 +60,6 @@ std::optional<std::string> Convert(const char* to, const char* from, std::string
     return out;
 }
 
-// CP932 -> UTF-8 by table. glibc's converter runs at about a tenth of the speed of a
-// pipe, which made printing a large remote file ten times slower than fetching it; so
-// iconv is asked once per code, when the table is first needed, and its answers are kept.
-// A table entry is the UTF-8 bytes (at most three: CP932 stays in the BMP) and their count
-// in the top byte; a pair iconv refuses is 0, a byte it refuses U+FFFD.
 // Copies the run of ASCII bytes at p (whole blocks of it; the caller finishes the run) and
 // returns where it stopped.
 const unsigned char* CopyAscii(const unsigned char* p, const unsigned char* end, char*& o) {
@@ -86,6 +81,11 @@ const unsigned char* CopyAscii(const unsigned char* p, const unsigned char* end,
     return p;
 }
 
+// CP932 -> UTF-8 by table. glibc's converter runs at about a tenth of the speed of a
+// pipe, which made printing a large remote file ten times slower than fetching it; so
+// iconv is asked once per code, when the table is first needed, and its answers are kept.
+// A table entry is the UTF-8 bytes (at most three: CP932 stays in the BMP) and their count
+// in the top byte; a pair iconv refuses is 0, a byte it refuses U+FFFD.
 class Cp932Table {
 public:
     static const Cp932Table& Get() {

@@ -136,7 +136,11 @@ agent::NodeTree::Id ServerTreeModel::ChildAt(agent::NodeTree::Id node, std::size
 }
 
 std::size_t ServerTreeModel::ShownChildCount(agent::NodeTree::Id node) const {
-    return filter_ ? filter_->ChildCount(node) : tree_.ChildCount(node);
+    if (filter_) {
+        return filter_->ChildCount(node);
+    }
+    const std::size_t count = tree_.ChildCount(node);
+    return hiding_ && node == hiddenParent_ ? count - hiddenCount_ : count;
 }
 
 QModelIndex ServerTreeModel::IndexOfParent(agent::NodeTree::Id parent) const {
@@ -164,12 +168,7 @@ int ServerTreeModel::rowCount(const QModelIndex& parent) const {
     if (parent.column() > 0) {
         return 0;
     }
-    const agent::NodeTree::Id node = NodeOf(parent);
-    std::size_t count = ShownChildCount(node);
-    if (!filter_ && hiding_ && node == hiddenParent_) {
-        count -= hiddenCount_;
-    }
-    return static_cast<int>(count);
+    return static_cast<int>(ShownChildCount(NodeOf(parent)));
 }
 
 int ServerTreeModel::columnCount(const QModelIndex&) const {
