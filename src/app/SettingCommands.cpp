@@ -60,13 +60,17 @@ settings::DefaultSetting SettingCommands::LoadDefaults(const std::string& dataDi
     if (!loaded.CarriedRecords.empty() || loaded.MailCarried) {
         std::string where;
         for (const std::size_t record : loaded.CarriedRecords) {
-            where += (where.empty() ? "" : ", ") + std::to_string(record);
+            where.append(where.empty() ? "Kestrelview.cnf " : ", ").append(std::to_string(record));
         }
-        defaultNotices_.push_back(
-            UncarriableNotice(
-                (where.empty() ? std::string() : "Kestrelview.cnf " + where + text::Sjis("行目 ")) +
-                (loaded.MailCarried ? "env.csv " : "") + text::Sjis("に")) +
-            text::Sjis("保存するとこの表示のとおりに書き込まれます。"));
+        if (!where.empty()) {
+            where.append(text::Sjis("行目 "));
+        }
+        if (loaded.MailCarried) {
+            where.append("env.csv ");
+        }
+        where.append(text::Sjis("に"));
+        defaultNotices_.push_back(UncarriableNotice(where) +
+                                  text::Sjis("保存するとこの表示のとおりに書き込まれます。"));
     }
     return loaded;
 }
